@@ -1,0 +1,69 @@
+// A growable array in fixed-size blocks: elements never move once added, the
+// slack is at most one block, and indexing is two shifts and a load.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace sowfield::host {
+
+template <class T, unsigned BlockBits = 16>
+class BlockArray {
+public:
+    static constexpr size_t kBlock = size_t{1} << BlockBits;
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+
+    T &operator[](size_t i) { return blocks_[i >> BlockBits][i & (kBlock - 1)]; }
+    const T &operator[](size_t i) const { return blocks_[i >> BlockBits][i & (kBlock - 1)]; }
+
+    void push_back(const T &value) {
+        if ((size_ & (kBlock - 1)) == 0 && (size_ >> BlockBits) == blocks_.size())
+            blocks_.push_back(std::make_unique_for_overwrite<T[]>(kBlock));
+        (*this)[size_] = value;
+        ++size_;
+    }
+
+    // Grows to `n` elements, new ones set to `fill`.
+    void resize(size_t n, const T &fill = T{}) {
+        while (size_ < n) push_back(fill);
+        if (n < size_) shrink(n);
+    }
+
+    // Drops elements at and after `n` and frees the blocks no longer used.
+    void shrink(size_t n) {
+        if (n >= size_) return;
+        size_ = n;
+        blocks_.resize((n + kBlock - 1) >> BlockBits);
+    }
+
+    // Appends `n` elements that must stay contiguous; when they would cross a
+    // block boundary the rest of the block is padded with `fill`. Returns the
+    // index of the first element. Needs n <= kBlock.
+    size_t append_contiguous(const T *values, size_t n, const T &fill = T{}) {
+        const size_t room = kBlock - (size_ & (kBlock - 1));
+        if (n > room && room != kBlock)
+            for (size_t i = 0; i < room; ++i) push_back(fill);
+        const size_t start = size_;
+        for (size_t i = 0; i < n; ++i) push_back(values[i]);
+        return start;
+    }
+
+    void reserve_blocks(size_t n) { blocks_.reserve((n + kBlock - 1) >> BlockBits); }
+
+    // Contiguous run starting at i, of at most `count` elements, within one block.
+    const T *run(size_t i, size_t &count) const {
+        const size_t in_block = kBlock - (i & (kBlock - 1));
+        if (count > in_block) count = in_block;
+        return &(*this)[i];
+    }
+
+private:
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    size_t size_ = 0;
+};
+
+}  // namespace sowfield::host

@@ -1,0 +1,63 @@
+// The plug-in's random numbers: MT19937 with the 1998 reference seeding
+// (a 32-bit linear congruential generator fills the state) and real outputs
+// in the closed interval [0, 1].
+#pragma once
+
+#include <cstdint>
+
+namespace sowfield {
+
+// The engine. Each instance owns its state alone; generators are never copied.
+class CRandom {
+public:
+    CRandom();
+    ~CRandom();
+    CRandom(const CRandom &) = delete;
+    CRandom &operator=(const CRandom &) = delete;
+
+    // Fills the state from `s` (0 stands for 4357); the next draw regenerates.
+    void seed(uint32_t s);
+
+    // A double in [0, 1], both ends included: the tempered word times
+    // 1 / (2^32 - 1). An engine never seeded behaves as if seeded with 4357.
+    double next_unit();
+
+protected:
+    static constexpr int32_t kWords = 624;
+    static constexpr int32_t kNeedsRegeneration = 624;
+    static constexpr int32_t kNeverSeeded = 625;
+
+    uint32_t *state_words;
+    int32_t state_index;
+
+private:
+    void regenerate();
+};
+
+// The generator the plug-in draws from: clock-seeded on construction, with
+// reseeding from a signed integer and draws between two bounds.
+class random : public CRandom {
+public:
+    // Seeds with the low 32 bits of the calendar time in whole seconds.
+    random();
+    virtual ~random();
+
+    // Restarts the sequence from |n|; -2147483648 keeps its bit pattern.
+    void reseed(int32_t n);
+
+    // A whole number from the smaller bound up to the larger, truncated toward
+    // zero; the larger bound itself comes out only for a unit draw of exactly
+    // 1.0. Equal bounds return the bound without drawing.
+    int32_t int_between(int32_t a, int32_t b);
+
+    // A double between the two bounds, in either order. Bounds that compare
+    // equal return `a` without drawing.
+    double double_between(double a, double b);
+};
+
+// The process-wide generator: built (and clock-seeded) when the library is
+// loaded and never reseeded. Clone sizes, angles, jitter, morph numbers and
+// the density lottery draw from it.
+extern random generator;
+
+}  // namespace sowfield

@@ -1,0 +1,30 @@
+// What the driver keeps for the length of one run: the host's services, the
+// edit session and the count of target faces. Valid only while `activate`
+// runs; every stage of the run reads them from here.
+#pragma once
+
+#include <cstdint>
+
+#include "sowfield_host.h"
+
+namespace sowfield {
+
+extern const sf_message_service *message_service;        // may be null
+extern const sf_scene_objects_service *scene_objects_service;
+extern const sf_panel_service *panel_service;
+extern const sf_monitor_service *monitor_service;        // may be null
+extern sf_edit_session *edit_session;
+
+// Selected foreground polygons of type "FACE"; after the collection, the
+// number of target polygons.
+extern int32_t foreground_face_count;
+
+// Shows an error of one or two lines (`line2` may be null) when the host
+// offers the message service; otherwise does nothing.
+void report_error(const char *line1, const char *line2);
+
+// Forgets the services and the session at the end of a run, so nothing of a
+// finished run can be reached by mistake.
+void clear_run_context();
+
+}  // namespace sowfield

@@ -1,0 +1,31 @@
+// A random point on a target polygon, drawn in the polygon's own frame.
+#pragma once
+
+#include <cstdint>
+
+#include "numeric/point.h"
+#include "numeric/random.h"
+#include "surface/target_polygons.h"
+
+namespace sowfield {
+
+// The local frame of one polygon: origin at its first point, first edge along
+// +x, unit normal along +y.
+struct polygon_frame {
+    Point edge;
+    Point normal;
+    double angle_y = 0.0;
+    double angle_z = 0.0;
+    double angle_x = 0.0;
+};
+
+void compute_frame_angles(polygon_frame &frame);
+void to_local(const polygon_frame &frame, Point *points, const Point &origin, int32_t count);
+void to_world(const polygon_frame &frame, Point *points, const Point &origin, int32_t count);
+
+// Draws h along the local x extent, then z between the outline's first two
+// crossings of x = h, from `rng`. Polygons of fewer than three points give the
+// origin without drawing.
+Point random_point_on_polygon(random &rng, const face6_typ &record);
+
+}  // namespace sowfield
