@@ -78,7 +78,8 @@ bool layers_are_usable(EditSessionEnd &session_end, int32_t &edit_code) {
         return false;
     }
     foreground_face_count = edit.count_polygons(edit.state, SF_LAYERS_FOREGROUND, SF_COUNT_SELECTED);
-    edit_code = edit.scan_polygons(edit.state, check_foreground_polygon, &edit, SF_LAYERS_FOREGROUND);
+    edit_code = edit.scan_polygons(edit.state, guarded_visitor<check_foreground_polygon>, &edit, SF_LAYERS_FOREGROUND);
+    rethrow_pending_failure();
     if (foreground_face_count == 0) {
         report_error("NURBS not supported in Foreground Layer", nullptr);
         session_end.end(0);
@@ -106,6 +107,7 @@ void build_catalogue(RunData &run) {
 // destroyed either way.
 bool ask_settings(const RunData &run) {
     const int32_t accepted = show_options_panel(params, run.weightmap_choices.data());
+    rethrow_pending_failure();
     if (accepted != 0) params_from_panel(params);
     if (options_panel != nullptr) {
         panel_service->panel_destroy(options_panel);
@@ -118,7 +120,9 @@ int32_t collect_targets() {
     allocate_target_polygons(foreground_face_count);
     target_count = 0;
     sf_edit_session &edit = *edit_session;
-    const int32_t edit_code = edit.scan_polygons(edit.state, collect_target_polygon, &params, SF_LAYERS_FOREGROUND);
+    const int32_t edit_code =
+        edit.scan_polygons(edit.state, guarded_visitor<collect_target_polygon>, &params, SF_LAYERS_FOREGROUND);
+    rethrow_pending_failure();
     foreground_face_count = target_count;
     return edit_code;
 }
@@ -128,11 +132,14 @@ void build_clones() {
     if (monitor_service != nullptr) monitor = monitor_service->monitor_create("Hello", "Randomising positions...");
     if (monitor != nullptr) monitor->monitor_init(monitor->state, params.clone_count);
     current_site = site_list;
-    for (int32_t i = 0; i < params.clone_count; ++i) {
+    // The distribution makes one site per clone; should the list end early,
+    // the loop ends with it rather than build a clone on no site.
+    for (int32_t i = 0; i < params.clone_count && current_site != nullptr; ++i) {
         if (monitor != nullptr) monitor->monitor_step(monitor->state, 1);
         params.current_clone = i;
         build_clone(params);
-        current_site = current_site != nullptr ? current_site->next : nullptr;
+        rethrow_pending_failure();
+        current_site = current_site->next;
     }
     current_site = nullptr;
     if (monitor != nullptr) {
@@ -145,12 +152,14 @@ int run_command(sf_get_global_fn get_global, sf_begin_edit_fn begin_edit) {
     obtain_services(get_global);
     edit_session = begin_edit(0, 0, 1);
     if (edit_session == nullptr) return SF_AFUNC_BADAPP;
+    // Declared before the session's end so that, on every path, the session
+    // is ended before the run's data is released.
+    RunData run;
     EditSessionEnd session_end(edit_session);
 
     int32_t edit_code = 0;
     if (!layers_are_usable(session_end, edit_code)) return SF_AFUNC_OK;
 
-    RunData run;
     build_catalogue(run);
     if (!ask_settings(run)) {
         session_end.end(edit_code);
