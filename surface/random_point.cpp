@@ -1,13 +1,156 @@
+// A random point on a target polygon: the polygon is turned into a frame in
+// which it lies in the plane y = 0, a point is drawn there with two numbers
+// (one along x, one along the chord of the outline at that x) and turned back.
+//
+// Every site of a run goes through here, up to `iterations` + 1 times per
+// clone, so the per-call work is kept to the arithmetic itself: the sines and
+// cosines of the frame are computed once per call, and the polygon's points
+// are copied into a scratch buffer that lives as long as the library.
 #include "surface/random_point.h"
+
+#include <cmath>
+#include <vector>
 
 namespace sowfield {
 
-// Placeholder until the surface work lands: every site at the polygon's first point.
-void compute_frame_angles(polygon_frame &) {}
-void to_local(const polygon_frame &, Point *, const Point &, int32_t) {}
-void to_world(const polygon_frame &, Point *, const Point &, int32_t) {}
-Point random_point_on_polygon(random &, const face6_typ &record) {
-    return record.point_count > 2 ? record.points[0] : Point{};
+namespace {
+
+// The three turns that take world space into a polygon's frame, and the three
+// that take it back. The trigonometry is that of the angles the rotations are
+// called with (-angle one way, +angle the other), so the results are those of
+// calling rotate_y/rotate_z/rotate_x with the angles point by point.
+struct frame_turns {
+    AxisTurn to_local_y, to_local_z, to_local_x;
+    AxisTurn to_world_x, to_world_z, to_world_y;
+};
+
+frame_turns local_turns(const polygon_frame &frame) {
+    frame_turns t;
+    t.to_local_y = turn_always(-frame.angle_y);
+    t.to_local_z = turn_skipping_zero(-frame.angle_z);
+    t.to_local_x = turn_skipping_zero(-frame.angle_x);
+    return t;
+}
+
+frame_turns world_turns(const polygon_frame &frame) {
+    frame_turns t;
+    t.to_world_x = turn_skipping_zero(frame.angle_x);
+    t.to_world_z = turn_skipping_zero(frame.angle_z);
+    t.to_world_y = turn_always(frame.angle_y);
+    return t;
+}
+
+Point point_to_local(const frame_turns &t, Point p, const Point &origin) {
+    p = p - origin;
+    p = rotate_y(p, t.to_local_y);
+    p = rotate_z(p, t.to_local_z);
+    p = rotate_x(p, t.to_local_x);
+    return p;
+}
+
+Point point_to_world(const frame_turns &t, Point p, const Point &origin) {
+    p = rotate_x(p, t.to_world_x);
+    p = rotate_z(p, t.to_world_z);
+    p = rotate_y(p, t.to_world_y);
+    return p + origin;
+}
+
+// Where the line x = h meets the edge from c to d, as a z value.
+double crossing_z(double h, const Point &c, const Point &d) { return (h - c.x) / (c.x - d.x) * (c.z - d.z) + c.z; }
+
+// Local copies of the polygon's points. Reused from call to call: the plug-in
+// runs on one thread and never re-enters this function.
+std::vector<Point> &scratch_points() {
+    static std::vector<Point> points;
+    return points;
+}
+
+}  // namespace
+
+void compute_frame_angles(polygon_frame &frame) {
+    const Point &e = frame.edge;
+    const Point &n = frame.normal;
+    frame.angle_y = std::atan2(e.z, e.x);
+    frame.angle_z = -std::atan2(e.y, std::sqrt(e.x * e.x + e.z * e.z));
+    const double cy = std::cos(frame.angle_y);
+    const double sy = std::sin(frame.angle_y);
+    const double cz = std::cos(frame.angle_z);
+    const double sz = std::sin(frame.angle_z);
+    frame.angle_x = -std::atan2(n.z * cy - n.x * sy, cz * n.y + (n.x * cy * sz + n.z * sy * sz));
+}
+
+void to_local(const polygon_frame &frame, Point *points, const Point &origin, int32_t count) {
+    const frame_turns t = local_turns(frame);
+    for (int32_t i = 0; i < count; ++i) points[i] = point_to_local(t, points[i], origin);
+}
+
+void to_world(const polygon_frame &frame, Point *points, const Point &origin, int32_t count) {
+    const frame_turns t = world_turns(frame);
+    for (int32_t i = 0; i < count; ++i) points[i] = point_to_world(t, points[i], origin);
+}
+
+void outline_chord(const Point *local, int32_t count, double h, double crossing[2]) {
+    crossing[0] = crossing[1] = 0.0;
+    if (count < 1) return;
+    int found = 0;
+    for (int32_t k = 1; k < count && found < 2; ++k) {
+        const Point &c = local[k - 1];
+        const Point &d = local[k];
+        if (!((c.x <= h && h <= d.x) || (c.x >= h && h >= d.x))) continue;
+        // An edge lying on the line itself (both ends at x = h, which happens
+        // at the ends of the x extent or when every point shares one x) has
+        // no single crossing: the line runs along it and the formula would
+        // give 0/0. The outline meets the line along that whole edge, so the
+        // edge is the chord.
+        if (c.x == d.x) {
+            crossing[0] = c.z;
+            crossing[1] = d.z;
+            return;
+        }
+        crossing[found++] = crossing_z(h, c, d);
+    }
+    if (found == 2) return;
+    // The closing edge, from the last point back to the first, without the
+    // range test.
+    const Point &c = local[count - 1];
+    const Point &d = local[0];
+    if (c.x == d.x && c.x == h) {
+        crossing[0] = c.z;
+        crossing[1] = d.z;
+        return;
+    }
+    crossing[found] = crossing_z(h, c, d);
+}
+
+Point random_point_on_polygon(random &rng, const face6_typ &record) {
+    if (!record.points || record.point_count <= 2) return {};
+    const int32_t count = record.point_count;
+    const Point origin = record.points[0];
+
+    polygon_frame frame;
+    frame.edge = record.points[1] - record.points[0];
+    frame.normal = unit(record.normal);
+    compute_frame_angles(frame);
+
+    std::vector<Point> &local = scratch_points();
+    local.assign(record.points.get(), record.points.get() + count);
+    to_local(frame, local.data(), origin, count);
+
+    double xmin = local[0].x;
+    double xmax = local[0].x;
+    for (int32_t k = 1; k < count; ++k) {
+        if (local[k].x < xmin) xmin = local[k].x;
+        if (local[k].x > xmax) xmax = local[k].x;
+    }
+    const double h = rng.double_between(xmin, xmax);
+
+    double crossing[2];
+    outline_chord(local.data(), count, h, crossing);
+    const double z = crossing[1] < crossing[0] ? rng.double_between(crossing[1], crossing[0])
+                                               : rng.double_between(crossing[0], crossing[1]);
+    Point sample{h, 0.0, z};
+    to_world(frame, &sample, origin, 1);
+    return sample;
 }
 
 }  // namespace sowfield
