@@ -119,7 +119,9 @@ public:
     PanelService &operator=(const PanelService &) = delete;
 
     // The C record to hand out as "LWXPanel". Static; valid for the process.
-    // Its functions act on the service made current by a Scope.
+    // Its functions act on the service made current on the calling thread by
+    // a Scope; without one, panel_create gives null (no panel can be made)
+    // and the other functions do nothing.
     static const sf_panel_service *table();
 
     // Makes `service` the one that panel_create reaches on this thread for the
@@ -157,7 +159,7 @@ public:
 
 private:
     friend struct PanelCalls;
-    void record_error(std::string message, Panel *panel);
+    void record_error(std::string message);
 
     PanelScript script_;
     std::function<void(const std::string &)> error_sink_;
