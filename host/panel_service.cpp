@@ -14,9 +14,6 @@ namespace sowfield::host {
 
 namespace {
 
-// The service that panel_create reaches on this thread (set by a Scope).
-thread_local PanelService *current_service = nullptr;
-
 // Far above any real panel; a table without its end row stops here.
 constexpr std::size_t kMaxControls = 4096;
 
@@ -114,7 +111,7 @@ struct PanelCalls {
 
     template <class Body>
     static auto guarded(const char *call, Body body, decltype(body(nullptr)) fallback) noexcept {
-        PanelService *service = current_service;
+        PanelService *service = PanelService::get();
         if (service == nullptr) return fallback;
         try {
             return body(service);
@@ -307,8 +304,12 @@ struct PanelCalls {
             service->last_outcome_ = std::make_unique<PanelOutcome>();
             PanelOutcome &outcome = *service->last_outcome_;
             if (!panel->described) fail_panel(service, panel, "panel_post: the panel was never described");
+            // A hint list cut short by an error leaves pop-ups without lists;
+            // that error is the one to report.
+            const bool hints_read = panel->errors.empty();
             for (const Panel::Control &control : panel->controls)
-                if (control.kind == ControlKind::popup && panel->layout.string_lists.count(control.id) == 0)
+                if (hints_read && control.kind == ControlKind::popup &&
+                    panel->layout.string_lists.count(control.id) == 0)
                     fail_panel(service, panel, "panel_post: pop-up " + quoted(control.label) + " has no string list");
             if (!panel->errors.empty()) {
                 // Already recorded (and shown) when found.
@@ -452,14 +453,9 @@ const sf_panel_service kTable = {
 }  // namespace
 
 PanelService::PanelService() = default;
-PanelService::~PanelService() {
-    if (current_service == this) current_service = nullptr;
-}
+PanelService::~PanelService() = default;
 
 const sf_panel_service *PanelService::table() { return &kTable; }
-
-PanelService::Scope::Scope(PanelService &service) : previous_(current_service) { current_service = &service; }
-PanelService::Scope::~Scope() { current_service = previous_; }
 
 void PanelService::set_script(PanelScript script) { script_ = std::move(script); }
 

@@ -37,6 +37,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/current.h"
 #include "sowfield_host.h"
 
 namespace sowfield::host {
@@ -111,7 +112,7 @@ struct PanelOutcome {
     std::vector<std::string> errors;
 };
 
-class PanelService {
+class PanelService : public Current<PanelService> {
 public:
     PanelService();
     ~PanelService();
@@ -124,18 +125,9 @@ public:
     // and the other functions do nothing.
     static const sf_panel_service *table();
 
-    // Makes `service` the one that panel_create reaches on this thread for the
-    // scope's lifetime (scopes nest; the previous one is restored).
-    class Scope {
-    public:
-        explicit Scope(PanelService &service);
-        ~Scope();
-        Scope(const Scope &) = delete;
-        Scope &operator=(const Scope &) = delete;
-
-    private:
-        PanelService *previous_;
-    };
+    // PanelService::Scope (from Current) makes a service the one that the
+    // table's functions reach on this thread for the scope's lifetime; scopes
+    // nest and restore the previous one.
 
     void set_script(PanelScript script);
     const PanelScript &script() const { return script_; }

@@ -61,7 +61,61 @@ std::string shortest(double value) {
 
 bool same_bits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
 
-double percent_to_stored(double percent) { return percent / 100.0; }
+// A decimal text moved by `places` powers of ten, exactly: the exponent of
+// the text changes, so the result is the double nearest the moved decimal
+// (no rounding of a division on top of the rounding of the reading).
+bool read_shifted(std::string_view text, int places, double &value) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty() || text.front() == '+' || text.front() == ' ') return false;
+    // Only the form is checked here: the text itself may lie beyond the range
+    // of a double while the moved one does not.
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if ((error != std::errc() && error != std::errc::result_out_of_range) || end != text.data() + text.size())
+        return false;
+    std::string moved(text);
+    long exponent = 0;
+    const std::size_t e = moved.find_first_of("eE");
+    if (e != std::string::npos) {
+        const auto [exponent_end, exponent_error] = std::from_chars(
+            moved.data() + e + 1 + (moved[e + 1] == '+'), moved.data() + moved.size(), exponent);
+        if (exponent_error != std::errc() || exponent_end != moved.data() + moved.size()) return false;
+        moved.resize(e);
+    }
+    moved += 'e' + std::to_string(exponent + places);
+    return read_number(moved, value);
+}
+
+// `value` times 10^places as the shortest decimal text that reads back, moved
+// by `places`, as `value`: shortest digits in, shortest digits out.
+std::string shifted_text(double value, int places) {
+    char scientific[64];
+    const auto result = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
+    const std::string_view text(scientific, static_cast<std::size_t>(result.ptr - scientific));
+    const std::size_t e = text.find('e');
+    std::string sign;
+    std::string digits;
+    for (const char c : text.substr(0, e)) {
+        if (c == '-') sign = "-";
+        else if (c != '.') digits += c;
+    }
+    int exponent = 0;
+    const std::string_view exponent_text = text.substr(e + 1 + (text[e + 1] == '+'));
+    std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), exponent);
+    if (digits == "0") return sign + "0";
+    exponent += places;
+    const int before_point = exponent + 1;  // digits before the decimal point
+    const int count = static_cast<int>(digits.size());
+    if (exponent < -6 || exponent > 20) {
+        std::string out = sign + digits.substr(0, 1);
+        if (count > 1) out += '.' + digits.substr(1);
+        return out + 'e' + std::to_string(exponent);
+    }
+    if (before_point <= 0) return sign + "0." + std::string(static_cast<std::size_t>(-before_point), '0') + digits;
+    if (before_point >= count) return sign + digits + std::string(static_cast<std::size_t>(before_point - count), '0');
+    return sign + digits.substr(0, static_cast<std::size_t>(before_point)) + '.' +
+           digits.substr(static_cast<std::size_t>(before_point));
+}
+
 double degrees_to_stored(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
 // The display value whose conversion gives back `stored` exactly, shortest
@@ -197,8 +251,8 @@ std::string parse_display_value(ControlKind kind, std::string_view raw, const st
         return "takes on/off, true/false, yes/no or 1/0";
     case ControlKind::percent:
         strip_suffix(text, "%");
-        if (!read_number(text, number)) return "takes a percentage, such as 25 or 25%";
-        return store_number(percent_to_stored(number), value);
+        if (!read_shifted(text, -2, number)) return "takes a percentage, such as 25 or 25%";
+        return store_number(number, value);
     case ControlKind::angle:
         if (!strip_suffix(text, "\xC2\xB0")) strip_suffix(text, "deg");
         if (!read_number(text, number)) return "takes an angle in degrees, such as 10 or -22.5";
@@ -234,8 +288,8 @@ std::string display_value(ControlKind kind, const StoredValue &value, const std:
         if (number == 1) return "on";
         return value.holds_integer ? std::to_string(value.integer) : shortest(value.number);
     case ControlKind::percent:
-        if (value.holds_integer) return shortest(number * 100.0);
-        return exact_display(number, number * 100.0, percent_to_stored);
+        if (!std::isfinite(number)) return shortest(number);
+        return shifted_text(number, 2);
     case ControlKind::angle:
         if (value.holds_integer) return shortest(number * 180.0 / std::numbers::pi);
         return exact_display(number, number * 180.0 / std::numbers::pi, degrees_to_stored);

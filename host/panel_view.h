@@ -31,7 +31,9 @@ struct StoredValue {
 // which member to fill). `choices` is a pop-up's list. Returns an empty string
 // on success, else a message that names what the control accepts (without the
 // control's label). Angles are converted as degrees * pi / 180 with the real
-// pi; percentages as percent / 100.
+// pi. Percentages are read as the decimal moved two places (the double nearest
+// percent / 100, with no second rounding), so that every stored fraction has a
+// percent text that reads back exactly.
 std::string parse_display_value(ControlKind kind, std::string_view text, const std::vector<std::string> &choices,
                                 StoredValue &value);
 
