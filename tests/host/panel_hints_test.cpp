@@ -33,7 +33,7 @@ struct Read {
 
 Read read_exact(const std::vector<sf_hint_word> &words) {
     auto block = std::make_unique<sf_hint_word[]>(words.size());
-    std::memcpy(block.get(), words.data(), words.size() * sizeof(sf_hint_word));
+    if (!words.empty()) std::memcpy(block.get(), words.data(), words.size() * sizeof(sf_hint_word));
     Read result;
     result.error = read_hint_list({block.get(), words.size()}, kControls, result.layout);
     return result;
