@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -45,7 +46,8 @@ public:
     sf_edit_session *begin();
     bool active() const { return active_; }
 
-    // Ends the session as end_edit(code) would. For the host, e.g. when a
+    // Ends the session as end_edit(code) would, without counting as a call
+    // of the plug-in (end_codes is unchanged). For the host, e.g. when a
     // plug-in returned without ending its session.
     void end(int32_t code);
 
@@ -104,6 +106,15 @@ private:
     // Fills `record` (its points in `ids`) from polygon `ref`.
     void describe(const ElementRef &ref, sf_polygon_record &record, std::vector<sf_point_id> &ids) const;
     void rollback();
+    void forget_lookups();
+
+    // Scratch of one scan: the polygon counts it visits and its record's ids.
+    struct ScanFrame {
+        std::vector<uint32_t> counts;
+        std::vector<sf_point_id> ids;
+    };
+    template <auto Method>
+    friend struct SessionCall;
 
     Scene &scene_;
     ContractLog &log_;
@@ -117,14 +128,15 @@ private:
     Stats stats_;
     std::vector<int32_t> end_codes_;
 
-    VmapCache write_cache_;     // (layer, type, name) -> map, for set_point_vmap
-    VmapSelection selection_;  // what select_vmap chose, per layer
+    VmapCache write_cache_;                      // (layer, type, name) -> map, for set_point_vmap
     VmapSelectionCache select_cache_;
+    const VmapSelection *selected_ = nullptr;  // what select_vmap chose, or null
 
     sf_point_record point_record_{};
     sf_polygon_record polygon_record_{};
-    std::vector<sf_point_id> polygon_ids_;               // points of polygon_record_
-    std::vector<std::vector<sf_point_id>> scan_scratch_;  // one per nesting depth of scans
+    std::vector<sf_point_id> polygon_ids_;  // points of polygon_record_
+    std::vector<uint32_t> corners_;         // add_polygon's point indices
+    std::deque<ScanFrame> scan_frames_;     // one per nesting depth; a deque never moves them
     size_t scan_depth_ = 0;
 };
 

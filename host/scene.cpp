@@ -14,19 +14,20 @@ VertexMap::VertexMap(uint32_t type, std::string name, int dimension)
 
 void VertexMap::grow_to(uint32_t point) {
     if (point < present_.size()) return;
+    const size_t blocks = (size_t{point} >> kBlockBits) + 1;
+    while (blocks_.size() < blocks)
+        blocks_.push_back(std::make_unique_for_overwrite<float[]>(size_t{kBlockPoints} * static_cast<size_t>(dimension_)));
     present_.resize(size_t{point} + 1, 0);
-    values_.resize((size_t{point} + 1) * static_cast<size_t>(dimension_), 0.0f);
 }
 
 const float *VertexMap::value(uint32_t point) const {
     if (point >= present_.size() || !present_[point]) return nullptr;
-    return &values_[size_t{point} * static_cast<size_t>(dimension_)];
+    return slot(point);
 }
 
 void VertexMap::set_value(uint32_t point, const float *values) {
     grow_to(point);
-    float *out = &values_[size_t{point} * static_cast<size_t>(dimension_)];
-    std::memcpy(out, values, sizeof(float) * static_cast<size_t>(dimension_));
+    std::memcpy(slot(point), values, sizeof(float) * static_cast<size_t>(dimension_));
     if (!present_[point]) {
         present_[point] = 1;
         ++value_count_;
@@ -43,7 +44,7 @@ void VertexMap::truncate(uint32_t point_count) {
     for (size_t p = point_count; p < present_.size(); ++p)
         if (present_[p]) --value_count_;
     present_.shrink(point_count);
-    values_.shrink(size_t{point_count} * static_cast<size_t>(dimension_));
+    blocks_.resize((size_t{point_count} + kBlockPoints - 1) >> kBlockBits);
 }
 
 // -------------------------------------------------------------------- Layer
@@ -56,26 +57,50 @@ uint32_t Layer::add_point(const Vec3 &position) {
     return static_cast<uint32_t>(positions_.size() - 1);
 }
 
+uint32_t Layer::type_index(uint32_t type) {
+    if (last_type_index_ < type_codes_.size() && type_codes_[last_type_index_] == type) return last_type_index_;
+    for (uint32_t i = 0; i < type_codes_.size(); ++i)
+        if (type_codes_[i] == type) return last_type_index_ = i;
+    if (type_codes_.size() >= kMaxPolygonTypes)
+        throw std::invalid_argument("layer \"" + name + "\": too many polygon types");
+    type_codes_.push_back(type);
+    return last_type_index_ = static_cast<uint32_t>(type_codes_.size() - 1);
+}
+
 uint32_t Layer::add_polygon(uint32_t type, std::span<const uint32_t> points, uint32_t surface, uint32_t flags) {
     for (uint32_t p : points)
         if (p >= point_count()) throw std::out_of_range("layer \"" + name + "\": polygon refers to a missing point");
-    if (polygon_types_.size() >= UINT32_MAX) throw std::length_error("layer \"" + name + "\": too many polygons");
-    if (points.size() > decltype(corners_)::kBlock) throw std::length_error("layer \"" + name + "\": polygon too large");
+    if (polygon_attrs_.size() >= UINT32_MAX) throw std::length_error("layer \"" + name + "\": too many polygons");
+    if (points.size() > kMaxCorners) throw std::invalid_argument("layer \"" + name + "\": polygon too large");
+    if (surface >= kMaxSurfaces) throw std::invalid_argument("layer \"" + name + "\": surface index too large");
+    if (flags >= kMaxFlags) throw std::invalid_argument("layer \"" + name + "\": unknown polygon flags");
+    const uint32_t type_slot = type_index(type);
     // A polygon's corners stay within one block; the padding that may precede
-    // them is why each polygon records its own start and size.
-    polygon_starts_.push_back(corners_.append_contiguous(points.data(), points.size()));
-    polygon_sizes_.push_back(static_cast<uint32_t>(points.size()));
-    polygon_types_.push_back(type);
-    polygon_flags_.push_back(flags);
-    polygon_surfaces_.push_back(surface);
-    return static_cast<uint32_t>(polygon_types_.size() - 1);
+    // them is why each polygon records its own start.
+    const uint64_t start = corners_.append_contiguous(points.data(), points.size());
+    polygon_spans_.push_back(start << kSizeBits | points.size());
+    polygon_attrs_.push_back(flags | type_slot << 8 | surface << 16);
+    return static_cast<uint32_t>(polygon_attrs_.size() - 1);
+}
+
+std::span<const uint32_t> Layer::polygon_points(uint32_t index) const {
+    const uint64_t span = polygon_spans_[index];
+    const size_t count = span & ((uint64_t{1} << kSizeBits) - 1);
+    return {count ? &corners_[span >> kSizeBits] : nullptr, count};
 }
 
 PolygonView Layer::polygon(uint32_t index) const {
-    const uint64_t start = polygon_starts_[index];
-    const size_t count = polygon_sizes_[index];
-    return {polygon_types_[index], polygon_flags_[index], polygon_surfaces_[index],
-            std::span<const uint32_t>(count ? &corners_[start] : nullptr, count)};
+    return {polygon_type(index), polygon_flags(index), polygon_surface(index), polygon_points(index)};
+}
+
+void Layer::set_polygon_flags(uint32_t index, uint32_t flags) {
+    if (flags >= kMaxFlags) throw std::invalid_argument("layer \"" + name + "\": unknown polygon flags");
+    polygon_attrs_[index] = (polygon_attrs_[index] & ~0xFFu) | flags;
+}
+
+void Layer::set_polygon_surface(uint32_t index, uint32_t surface) {
+    if (surface >= kMaxSurfaces) throw std::invalid_argument("layer \"" + name + "\": surface index too large");
+    polygon_attrs_[index] = (polygon_attrs_[index] & 0xFFFFu) | surface << 16;
 }
 
 VertexMap *Layer::find_vmap(uint32_t type, std::string_view map_name) {
@@ -106,12 +131,9 @@ void Layer::truncate_vmaps(size_t count) {
 
 void Layer::truncate(uint32_t points, uint32_t polygons) {
     if (polygons < polygon_count()) {
-        corners_.shrink(polygon_starts_[polygons]);
-        polygon_starts_.shrink(polygons);
-        polygon_sizes_.shrink(polygons);
-        polygon_types_.shrink(polygons);
-        polygon_flags_.shrink(polygons);
-        polygon_surfaces_.shrink(polygons);
+        corners_.shrink(polygon_spans_[polygons] >> kSizeBits);
+        polygon_spans_.shrink(polygons);
+        polygon_attrs_.shrink(polygons);
     }
     if (points < point_count()) positions_.shrink(points);
     for (auto &m : vmaps_) m->truncate(points);
@@ -119,11 +141,8 @@ void Layer::truncate(uint32_t points, uint32_t polygons) {
 
 void Layer::reserve(uint64_t points, uint64_t polygons, uint64_t polygon_corners) {
     positions_.reserve_blocks(points);
-    polygon_types_.reserve_blocks(polygons);
-    polygon_flags_.reserve_blocks(polygons);
-    polygon_surfaces_.reserve_blocks(polygons);
-    polygon_starts_.reserve_blocks(polygons);
-    polygon_sizes_.reserve_blocks(polygons);
+    polygon_spans_.reserve_blocks(polygons);
+    polygon_attrs_.reserve_blocks(polygons);
     corners_.reserve_blocks(polygon_corners);
 }
 
@@ -141,6 +160,11 @@ uint32_t Scene::surface_index(std::string_view surface_name) {
         if (surfaces_[i] == surface_name) return i;
     surfaces_.emplace_back(surface_name);
     return static_cast<uint32_t>(surfaces_.size() - 1);
+}
+
+void Scene::truncate_surfaces(uint32_t count) {
+    if (count < 1) count = 1;
+    if (count < surfaces_.size()) surfaces_.resize(count);
 }
 
 }  // namespace sowfield::host

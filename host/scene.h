@@ -30,6 +30,7 @@ struct PolygonView {
 };
 
 // Values of one vertex map of one layer: `dimension` floats per point, or none.
+// A point's floats are contiguous: storage grows in blocks of whole points.
 class VertexMap {
 public:
     VertexMap(uint32_t type, std::string name, int dimension);
@@ -50,14 +51,20 @@ public:
     // Forgets every value of points at and after `point_count` (rollback).
     void truncate(uint32_t point_count);
 
+    static constexpr unsigned kBlockBits = 14;
+    static constexpr uint32_t kBlockPoints = 1u << kBlockBits;
+
 private:
     void grow_to(uint32_t point);
+    float *slot(uint32_t point) const {
+        return blocks_[point >> kBlockBits].get() + size_t{point & (kBlockPoints - 1)} * static_cast<size_t>(dimension_);
+    }
 
     uint32_t type_;
     std::string name_;
     int dimension_;
-    BlockArray<float> values_;    // dimension_ floats per point, in point order
-    BlockArray<uint8_t> present_; // 1 when the point carries a value
+    std::vector<std::unique_ptr<float[]>> blocks_;  // kBlockPoints points of dimension_ floats each
+    BlockArray<uint8_t> present_;                   // 1 when the point carries a value
     uint64_t value_count_ = 0;
 };
 
@@ -68,17 +75,30 @@ public:
     std::string name;
 
     uint32_t point_count() const { return static_cast<uint32_t>(positions_.size()); }
-    uint32_t polygon_count() const { return static_cast<uint32_t>(polygon_types_.size()); }
+    uint32_t polygon_count() const { return static_cast<uint32_t>(polygon_attrs_.size()); }
 
     uint32_t add_point(const Vec3 &position);
     const Vec3 &position(uint32_t point) const { return positions_[point]; }
     void set_position(uint32_t point, const Vec3 &position) { positions_[point] = position; }
 
-    // Point indices must be below point_count(); throws std::out_of_range otherwise.
+    // Point indices must be below point_count(); throws std::out_of_range
+    // otherwise. A layer holds up to kMaxPolygonTypes type codes, surface
+    // indices below kMaxSurfaces, flags below kMaxFlags and polygons of up to
+    // kMaxCorners points; throws std::invalid_argument beyond.
     uint32_t add_polygon(uint32_t type, std::span<const uint32_t> points, uint32_t surface = 0, uint32_t flags = 0);
     PolygonView polygon(uint32_t index) const;
-    void set_polygon_flags(uint32_t index, uint32_t flags) { polygon_flags_[index] = flags; }
-    void set_polygon_surface(uint32_t index, uint32_t surface) { polygon_surfaces_[index] = surface; }
+    // The parts of polygon(index), each without building the whole view.
+    uint32_t polygon_type(uint32_t index) const { return type_codes_[(polygon_attrs_[index] >> 8) & 0xFFu]; }
+    uint32_t polygon_flags(uint32_t index) const { return polygon_attrs_[index] & 0xFFu; }
+    uint32_t polygon_surface(uint32_t index) const { return polygon_attrs_[index] >> 16; }
+    std::span<const uint32_t> polygon_points(uint32_t index) const;
+    void set_polygon_flags(uint32_t index, uint32_t flags);
+    void set_polygon_surface(uint32_t index, uint32_t surface);
+
+    static constexpr size_t kMaxPolygonTypes = 256;
+    static constexpr uint32_t kMaxSurfaces = 1u << 16;
+    static constexpr uint32_t kMaxFlags = 1u << 8;
+    static constexpr size_t kMaxCorners = BlockArray<uint32_t>::kBlock;
 
     // Vertex maps in the order they were created.
     size_t vmap_count() const { return vmaps_.size(); }
@@ -99,13 +119,17 @@ public:
     void reserve(uint64_t points, uint64_t polygons, uint64_t polygon_corners);
 
 private:
+    uint32_t type_index(uint32_t type);
+
+    // A polygon costs 12 bytes plus 4 per corner: its corner span packed in
+    // one word and its flags, interned type and surface in another.
+    static constexpr unsigned kSizeBits = 17;  // sizes up to kMaxCorners inclusive
     BlockArray<Vec3> positions_;
-    BlockArray<uint32_t> polygon_types_;
-    BlockArray<uint32_t> polygon_flags_;
-    BlockArray<uint32_t> polygon_surfaces_;
-    BlockArray<uint64_t> polygon_starts_;  // index of polygon i's first corner
-    BlockArray<uint32_t> polygon_sizes_;
+    BlockArray<uint64_t> polygon_spans_;   // first corner << kSizeBits | corner count
+    BlockArray<uint32_t> polygon_attrs_;   // flags | type index << 8 | surface << 16
     BlockArray<uint32_t> corners_;
+    std::vector<uint32_t> type_codes_;     // interned polygon type codes
+    uint32_t last_type_index_ = 0;
     std::vector<std::unique_ptr<VertexMap>> vmaps_;
 };
 
@@ -126,6 +150,8 @@ public:
     uint32_t surface_index(std::string_view surface_name);
     const std::string &surface_name(uint32_t index) const { return surfaces_[index]; }
     uint32_t surface_count() const { return static_cast<uint32_t>(surfaces_.size()); }
+    // Forgets the names at and after `count` (never "Default"; rollback).
+    void truncate_surfaces(uint32_t count);
 
 private:
     std::vector<std::unique_ptr<Layer>> layers_;

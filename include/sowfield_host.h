@@ -145,7 +145,7 @@ typedef struct sf_point_opaque *sf_point_id;
 typedef struct sf_polygon_opaque *sf_polygon_id;
 
 /* What point_info tells of one point. Owned by the host; valid until the next
- * call of point_info or polygon_info on the same session. */
+ * call of point_info on the same session. */
 typedef struct sf_point_record {
     sf_point_id id;
     double position[3]; /* x, y, z; y is up */
@@ -155,9 +155,11 @@ typedef struct sf_point_record {
     const float *vmap_value;
 } sf_point_record;
 
-/* What polygon_info and a scan tell of one polygon. Owned by the host; valid
- * until the next call of point_info or polygon_info, or, for a record handed
- * to a scan visitor, until that visitor returns. */
+/* What polygon_info and a scan tell of one polygon. Owned by the host. A
+ * record from polygon_info stays valid until the next polygon_info on the same
+ * session (point_info calls in between do not disturb it, so a caller may walk
+ * the record's points asking point_info for each); a record handed to a scan
+ * visitor stays valid until that visitor returns. */
 typedef struct sf_polygon_record {
     sf_polygon_id id;
     uint32_t flags;          /* bit 0: selected (SF_POLY_SELECTED) */

@@ -1,0 +1,117 @@
+// The session's write operations: points, polygons and vertex-map values, all
+// into the first foreground layer (values into the point's own layer).
+#include "host/edit_session.h"
+
+#include <cstring>
+#include <string>
+
+namespace sowfield::host {
+
+namespace {
+
+std::string type_text(uint32_t type) {
+    std::string text(4, ' ');
+    for (int i = 0; i < 4; ++i) {
+        const char c = static_cast<char>((type >> (24 - 8 * i)) & 0xFFu);
+        text[static_cast<size_t>(i)] = c >= 0x20 && c < 0x7F ? c : '?';
+    }
+    return text;
+}
+
+}  // namespace
+
+sf_point_id EditSession::add_point(const double position[3]) {
+    if (!usable("add_point")) return nullptr;
+    if (position == nullptr) {
+        log_.record("add_point: null position");
+        return nullptr;
+    }
+    if (scene_.foreground.empty()) return nullptr;  // nowhere to add: refused, not misuse
+    const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
+    const uint32_t index = scene_.layer(layer).add_point({position[0], position[1], position[2]});
+    ++stats_.points_added;
+    return point_id(layer, index);
+}
+
+int32_t EditSession::set_point_vmap(sf_point_id point, uint32_t type, const char *name, int32_t dimension,
+                                    const float *values) {
+    ElementRef ref;
+    if (!usable("set_point_vmap") || !resolve(point, "set_point_vmap", ref)) return 0;
+    if (name == nullptr || values == nullptr) {
+        log_.record(std::string("set_point_vmap: null ") + (name == nullptr ? "name" : "values"));
+        return 0;
+    }
+    if (dimension < 1 || dimension > 4) {
+        log_.record("set_point_vmap: dimension " + std::to_string(dimension) + " for map " + type_text(type) + " \"" +
+                    name + "\" (1 to 4 allowed)");
+        return 0;
+    }
+    VertexMap *map = write_cache_.find(ref.layer, type, name);
+    if (map == nullptr) {
+        Layer &layer = scene_.layer(ref.layer);
+        map = layer.find_vmap(type, name);
+        if (map == nullptr) {
+            map = &layer.add_vmap(type, name, dimension);
+            select_cache_.invalidate();  // a cached selection may lack this layer's new map
+        }
+        write_cache_.remember(ref.layer, type, name, map);
+    }
+    if (map->dimension() != dimension) {
+        log_.record("set_point_vmap: map " + type_text(type) + " \"" + name + "\" has dimension " +
+                    std::to_string(map->dimension()) + ", not " + std::to_string(dimension));
+        return 0;
+    }
+    if (ref.index < marks_[ref.layer].points) {
+        // A point from before the session: keep its old value for rollback.
+        UndoValue undo{map, ref.index, false, {}};
+        if (const float *old = map->value(ref.index)) {
+            undo.had_value = true;
+            std::memcpy(undo.old, old, sizeof(float) * static_cast<size_t>(map->dimension()));
+        }
+        undo_.push_back(undo);
+    }
+    map->set_value(ref.index, values);
+    ++stats_.values_written;
+    return 1;
+}
+
+sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_polygon, const char *surface,
+                                       int32_t point_count, const sf_point_id *points) {
+    if (!usable("add_polygon")) return nullptr;
+    if (point_count < 1 || static_cast<size_t>(point_count) > Layer::kMaxCorners || points == nullptr) {
+        log_.record("add_polygon: " + std::to_string(point_count) + " points" +
+                    (points == nullptr ? " at a null address" : ""));
+        return nullptr;
+    }
+    if (scene_.foreground.empty()) return nullptr;
+    const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
+
+    corners_.resize(static_cast<size_t>(point_count));
+    for (size_t k = 0; k < corners_.size(); ++k) {
+        ElementRef ref;
+        if (!resolve(points[k], "add_polygon", ref)) return nullptr;
+        if (ref.layer != layer) {
+            log_.record("add_polygon: point " + std::to_string(k) + " is not in the layer that receives the polygon");
+            return nullptr;
+        }
+        corners_[k] = ref.index;
+    }
+
+    // Without a surface name the template lends its surface and attributes,
+    // never its selection. An unknown template leaves the defaults.
+    uint32_t surface_index = 0;
+    uint32_t flags = 0;
+    ElementRef source;
+    if (template_polygon != nullptr && resolve(template_polygon, "add_polygon (template)", source)) {
+        const Layer &from = scene_.layer(source.layer);
+        surface_index = from.polygon_surface(source.index);
+        flags = from.polygon_flags(source.index) & ~SF_POLY_SELECTED;
+    }
+    if (surface != nullptr) surface_index = scene_.surface_index(surface);
+
+    const uint32_t index = scene_.layer(layer).add_polygon(type, corners_, surface_index, flags);
+    ++stats_.polygons_added;
+    return polygon_id(layer, index);
+}
+
+}  // namespace sowfield::host
