@@ -38,8 +38,8 @@ private:
 struct VmapSelection {
     uint32_t type = 0;
     std::string name;
-    std::vector<VertexMap *> per_layer;  // null where the layer has no such map
-    VertexMap *first = nullptr;          // the first layer's map that exists, or null
+    std::vector<const VertexMap *> per_layer;  // null where the layer has no such map
+    const VertexMap *first = nullptr;          // the first layer's map that exists, or null
 
     // The point's value in its layer's map, or null.
     const float *value(uint32_t layer, uint32_t point) const {
