@@ -1,18 +1,241 @@
+// One site per clone: a polygon picked by index, a point on it, refused while
+// it lies too close to an earlier site, and the angles of the polygon normal.
+//
+// The random draws happen in a fixed order, which is what makes a seed give
+// the same sites again: per attempt the polygon index, then the point's two
+// numbers (all from the run's own generator), then the density lottery (from
+// the process-wide generator); per accepted site the random heading.
 #include "surface/site_distribution.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+#include "numeric/random.h"
+#include "plugin/run_context.h"
+#include "surface/polygon_weight.h"
+#include "surface/random_point.h"
+#include "surface/site_index.h"
+#include "surface/target_polygons.h"
 
 namespace sowfield {
 
 clone_site *site_list = nullptr;
 double mean_area = 0.0;
 
-void distribute_sites(const vmap_catalogue &, const params_typ &) {}
+namespace {
+
+// Angles as the clones have always used them.
+constexpr double kHalfPi = 1.5707963267949;
+constexpr double kPi = 3.1415926535898;
+constexpr double kPiSingle = 3.1415927410125732;  // pi rounded to single precision
+constexpr double kNearAxis = 0.001;
+
+// The sites of the run being distributed.
+site_index run_sites;
+
+site_attempt_observer attempt_observer = nullptr;
+void *attempt_observer_context = nullptr;
+
+// The upper bound of the density lottery: the weight in percent plus 100,
+// truncated toward zero. Held at the 32-bit maximum for huge weights (the
+// plain conversion would be undefined); a weight that is not a number draws
+// as weight 0 does, just as it leaves the spacing unchanged.
+int32_t lottery_bound(double percent_plus_100) {
+    if (std::isnan(percent_plus_100)) return 100;
+    if (percent_plus_100 >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(percent_plus_100);
+}
+
+// Every index equally likely, whatever the polygons' areas.
+int32_t pick_polygon(random &rng, int32_t count) {
+    if (count == 1) return 0;
+    const double u = rng.next_unit();
+    if (u == 1.0) return count - 1;
+    const auto r = static_cast<int32_t>(u * static_cast<double>(count));
+    return r < count ? r : count - 1;
+}
+
+const char *weightmap_name(const vmap_catalogue &catalogue, int32_t index) {
+    const vmap_name_node *node = weightmap_at(catalogue, index);
+    return node != nullptr ? node->name : nullptr;
+}
+
+// The box around every finite point of the target polygons, over which the
+// site index lays its grid.
+void target_bounds(Point &lo, Point &hi) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    lo = {inf, inf, inf};
+    hi = {-inf, -inf, -inf};
+    for (int32_t i = 0; i < target_count; ++i) {
+        const face6_typ &record = target_polygons[static_cast<size_t>(i)];
+        if (!record.points) continue;
+        for (int32_t k = 0; k < record.point_count; ++k) {
+            const Point &p = record.points[k];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
+            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+        }
+    }
+    // Polygons of fewer than three points put their sites at the origin.
+    lo = {std::min(lo.x, 0.0), std::min(lo.y, 0.0), std::min(lo.z, 0.0)};
+    hi = {std::max(hi.x, 0.0), std::max(hi.y, 0.0), std::max(hi.z, 0.0)};
+}
+
+// Heading and pitch that turn a clone's +y onto the normal n, plus the
+// "P angle weightmap" term. The heading of a normal along y is drawn.
+void align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, random &rng,
+                       const vmap_catalogue &catalogue, const params_typ &settings) {
+    double pitch = 0.0;
+    if (n.y > -1.0 && n.y < 1.0) pitch = std::acos(n.y);
+    double heading;
+    if (n.z < -kNearAxis || n.z > kNearAxis) {
+        heading = std::acos(n.x / std::sqrt(n.x * n.x + n.z * n.z));
+        if (n.z < 0.0) heading = -heading;
+    } else if (n.x > kNearAxis) {
+        heading = 0.0;
+    } else if (n.x < -kNearAxis) {
+        heading = kPi;
+    } else {
+        heading = rng.double_between(-kPiSingle, kPiSingle);
+    }
+    if (settings.p_angle_weightmap != 0) {
+        const char *name = weightmap_name(catalogue, settings.p_angle_weightmap);
+        if (settings.p_angle_absolute == 1) pitch = kHalfPi;
+        pitch = pitch + polygon_weight(catalogue, target_polygons[static_cast<size_t>(polygon_index)].polygon, name) *
+                            kHalfPi;
+    }
+    site.pitch = pitch;
+    site.heading = heading;
+}
+
+// The "Please wait" progress display, when the host offers one; destroyed on
+// every way out of the distribution.
+class progress_monitor {
+public:
+    explicit progress_monitor(int32_t steps) {
+        if (monitor_service == nullptr) return;
+        monitor_ = monitor_service->monitor_create("Please wait", "Randomising positions...");
+        // A count of clones below zero makes no sites, and so no steps.
+        if (monitor_ != nullptr) monitor_->monitor_init(monitor_->state, std::max(steps, 0));
+    }
+    ~progress_monitor() {
+        if (monitor_ == nullptr) return;
+        monitor_->monitor_done(monitor_->state);
+        monitor_service->monitor_destroy(monitor_);
+    }
+    progress_monitor(const progress_monitor &) = delete;
+    progress_monitor &operator=(const progress_monitor &) = delete;
+
+    void step() {
+        if (monitor_ != nullptr) monitor_->monitor_step(monitor_->state, 1);
+    }
+
+private:
+    sf_monitor *monitor_ = nullptr;
+};
+
+}  // namespace
+
+void set_site_attempt_observer(site_attempt_observer observer, void *context) {
+    attempt_observer = observer;
+    attempt_observer_context = context;
+}
+
+bool site_is_free(const params_typ &settings, const Point &p, double area, double weight, double spacing) {
+    double d = spacing;
+    if (settings.size_by_poly_area != 0 && mean_area > area) d = std::max(0.5, area / mean_area) * d;
+    if (settings.density_weightmap != 0) {
+        const double b = weight * 100.0;
+        if (b < -1.0)
+            d = d * (b / -20.0 + 1.0);
+        else if (b > 1.0)
+            d = d / (b / 20.0 + 1.0);
+        if (b + 100.0 <= 20.0) return false;
+        const int32_t k = generator.int_between(1, lottery_bound(b + 100.0));
+        if (k <= 4) return false;
+    }
+    return !run_sites.has_site_within(p, d);
+}
+
+clone_site &insert_site(const Point &p) { return run_sites.add(p); }
+
+void link_site_list() { site_list = run_sites.link(); }
 
 void release_site_list() {
-    while (site_list != nullptr) {
-        clone_site *next = site_list->next;
-        delete site_list;
-        site_list = next;
+    site_list = nullptr;
+    run_sites.clear();
+}
+
+void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
+    assert(target_count >= 1 && "the driver stops runs without target polygons");
+    const double total = total_area(target_polygons.get(), target_count);
+    const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
+    // With every target polygon degenerate the total is 0, and so are the
+    // mean and the spacing: no site is refused for its distance, and no ratio
+    // against the mean is ever formed here.
+    mean_area = target_count >= 1 ? total / target_count : 0.0;
+
+    release_site_list();
+    if (target_count < 1) return;
+
+    progress_monitor monitor(settings.clone_count);
+    random rng;
+    rng.reseed(settings.random_seed);
+
+    if (settings.clone_count > 0) {
+        Point lo;
+        Point hi;
+        target_bounds(lo, hi);
+        run_sites.plan_grid(lo, hi, base_spacing, settings.clone_count);
     }
+
+    const char *density_name = nullptr;
+    if (settings.density_weightmap != 0) density_name = weightmap_name(catalogue, settings.density_weightmap);
+    const bool align = settings.h_align_normals == 1 || settings.p_align_normals == 1;
+
+    for (int32_t i = 0; i < settings.clone_count; ++i) {
+        int64_t j = 0;
+        for (;;) {
+            const int32_t r = pick_polygon(rng, target_count);
+            const face6_typ &record = target_polygons[static_cast<size_t>(r)];
+            const Point p = random_point_on_polygon(rng, record);
+            double a = 0.0;
+            if (settings.size_by_poly_area != 0) a = polygon_area(r, target_polygons.get());
+            double w = 0.0;
+            if (settings.density_weightmap != 0) w = polygon_weight(catalogue, record.polygon, density_name);
+
+            ++j;
+            site_attempt attempt;
+            attempt.tested = j <= settings.iterations;
+            if (attempt.tested) {
+                attempt.spacing = base_spacing / (static_cast<double>(j) / settings.iterations + 1.0);
+                attempt.accepted = site_is_free(settings, p, a, w, attempt.spacing);
+            } else {
+                attempt.accepted = true;
+            }
+            if (attempt_observer != nullptr) {
+                attempt.clone = i;
+                attempt.attempt = j;
+                attempt.polygon_index = r;
+                attempt.position = p;
+                attempt_observer(attempt_observer_context, attempt);
+            }
+            if (!attempt.accepted) continue;
+
+            clone_site &site = insert_site(p);
+            site.polygon_index = r;
+            if (settings.size_by_poly_area != 0) site.area = a;
+            if (align)
+                align_with_normal(site, record.normal, r, rng, catalogue, settings);
+            else
+                site.heading = 0.0;
+            break;
+        }
+        monitor.step();
+    }
+    link_site_list();
 }
 
 }  // namespace sowfield

@@ -1,5 +1,7 @@
 #include "fake_session.h"
 
+#include <deque>
+
 #include "plugin/run_context.h"
 #include "surface/target_polygons.h"
 
@@ -182,6 +184,30 @@ void monitor_destroy(sf_monitor *) { ++monitor_log->destroyed; }
 const sf_monitor_service the_monitor_service{monitor_create, monitor_destroy};
 
 }  // namespace
+
+namespace {
+
+const std::vector<std::string> *scene_weight_maps = nullptr;
+
+int32_t count_vmaps(uint32_t type) {
+    return type == SF_VMAP_WGHT ? static_cast<int32_t>(scene_weight_maps->size()) : 0;
+}
+
+const char *vmap_name(uint32_t type, int32_t index) {
+    if (type != SF_VMAP_WGHT || index < 0 || static_cast<size_t>(index) >= scene_weight_maps->size()) return nullptr;
+    return (*scene_weight_maps)[static_cast<size_t>(index)].c_str();
+}
+
+}  // namespace
+
+void fill_catalogue(vmap_catalogue &catalogue, const std::vector<std::string> &weight_maps) {
+    // The names stay the caller's: keep them where the catalogue can point.
+    static std::deque<std::vector<std::string>> kept;
+    kept.push_back(weight_maps);
+    scene_weight_maps = &kept.back();
+    const sf_scene_objects_service scene{count_vmaps, vmap_name};
+    build_weightmap_choices(catalogue, &scene);
+}
 
 void install_monitor_service(fake_monitor_log *log, bool create_fails) {
     monitor_log = log;

@@ -12,6 +12,7 @@
 
 #include "numeric/point.h"
 #include "settings/params.h"
+#include "settings/vmap_catalogue.h"
 #include "sowfield_host.h"
 
 namespace sowfield::testing {
@@ -79,6 +80,10 @@ private:
     sf_polygon_record polygon_record_{};
     float value_{};
 };
+
+// Fills the catalogue's weight-map names as a run does, from a scene-objects
+// service that reports these weight maps in this order.
+void fill_catalogue(vmap_catalogue &catalogue, const std::vector<std::string> &weight_maps);
 
 // A monitor service that counts what it is asked.
 struct fake_monitor_log {

@@ -1,0 +1,194 @@
+#include "surface/site_index.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace sowfield {
+
+namespace {
+
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+
+// Grid size bounds: small scenes still get a useful grid, and no run asks for
+// more than 4 Mi cells (16 MiB of heads) whatever its clone count.
+constexpr int64_t kMinCells = int64_t{1} << 12;
+constexpr int64_t kMaxCells = int64_t{1} << 22;
+
+bool all_finite(const Point &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+double coordinate(const Point &p, int axis) { return axis == 0 ? p.x : (axis == 1 ? p.y : p.z); }
+
+}  // namespace
+
+void site_index::clear() {
+    std::vector<clone_site>().swap(nodes_);
+    std::vector<unordered_site>().swap(unordered_);
+    std::vector<entry>().swap(entries_);
+    std::vector<int32_t>().swap(heads_);
+    max_x_ = kMinusInfinity;
+    cells_[0] = cells_[1] = 0;
+}
+
+void site_index::plan_grid(const Point &lo, const Point &hi, double spacing, int64_t expected_sites) {
+    heads_.clear();
+    cells_[0] = cells_[1] = 0;
+    const double extent[3] = {hi.x - lo.x, hi.y - lo.y, hi.z - lo.z};
+    for (const double e : extent)
+        if (!(e >= 0.0) || !std::isfinite(e)) return;
+    if (!(spacing > 0.0) || !std::isfinite(spacing)) return;
+
+    // The two widest axes carry the grid; the third is left to the distance
+    // test. Horizontal ground prefers x and z, a wall the axes of its plane.
+    int order[3] = {0, 2, 1};
+    std::stable_sort(order, order + 3, [&](int a, int b) { return extent[a] > extent[b]; });
+    axis_[0] = order[0];
+    axis_[1] = order[1];
+
+    const int64_t cap = std::clamp(expected_sites * 2, kMinCells, kMaxCells);
+    double cell = spacing;
+    double count[2] = {};
+    for (;;) {
+        for (int k = 0; k < 2; ++k) count[k] = std::floor(extent[axis_[k]] / cell) + 1.0;
+        if (count[0] * count[1] <= static_cast<double>(cap)) break;
+        cell *= 2.0;
+    }
+    for (int k = 0; k < 2; ++k) {
+        cells_[k] = static_cast<int32_t>(count[k]);
+        origin_[k] = coordinate(lo, axis_[k]);
+    }
+    inverse_cell_ = 1.0 / cell;
+    heads_.assign(static_cast<size_t>(cells_[0]) * static_cast<size_t>(cells_[1]), -1);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        entry &e = entries_[i];
+        const Point p{e.x, e.y, e.z};
+        const size_t cell_at =
+            static_cast<size_t>(cell_coord(coordinate(p, axis_[0]), 0)) * static_cast<size_t>(cells_[1]) +
+            static_cast<size_t>(cell_coord(coordinate(p, axis_[1]), 1));
+        e.next = heads_[cell_at];
+        heads_[cell_at] = static_cast<int32_t>(i);
+    }
+}
+
+// Monotone in v (subtraction, multiplication by a positive constant and the
+// clamp all keep order), so a site inside a query range is always found in a
+// cell of that range, whatever the rounding.
+int32_t site_index::cell_coord(double v, int k) const {
+    const double t = (v - origin_[k]) * inverse_cell_;
+    if (!(t >= 0.0)) return 0;
+    if (t >= static_cast<double>(cells_[k] - 1)) return cells_[k] - 1;
+    return static_cast<int32_t>(t);
+}
+
+bool site_index::refuses(const entry &s, const Point &p, double lo_x, double hi_x, double d) const {
+    if (!(s.x > lo_x) || s.x > hi_x) return false;
+    const double dy = p.y - s.y;
+    const double dx = p.x - s.x;
+    const double dz = p.z - s.z;
+    return std::sqrt(dy * dy + dx * dx + dz * dz) < d;
+}
+
+bool site_index::scan_all(const Point &p, double lo_x, double hi_x, double d) const {
+    for (const entry &s : entries_)
+        if (refuses(s, p, lo_x, hi_x, d)) return true;
+    return false;
+}
+
+bool site_index::has_site_within(const Point &p, double d) const {
+    // No comparison with a spacing that is not a number holds, and a spacing
+    // of 0 or less leaves an empty band: such a candidate is never refused.
+    if (!(d > 0.0)) return false;
+    // A non-finite coordinate makes every distance infinite or not a number.
+    if (!all_finite(p) || entries_.empty()) return false;
+    const double lo_x = p.x - d;
+    const double hi_x = p.x + d;
+    if (heads_.empty()) return scan_all(p, lo_x, hi_x, d);
+
+    // Along x the band is the walk's own comparison. Across it, a distance
+    // that comes out below d after rounding can exceed d in exact terms by a
+    // few units in the last place (and by the underflow of tiny squares), so
+    // the box is widened by far more than that.
+    const double reach = d + (d * 0x1p-20 + 1e-150);
+    int32_t first[2];
+    int32_t last[2];
+    for (int k = 0; k < 2; ++k) {
+        const int axis = axis_[k];
+        const double v = coordinate(p, axis);
+        const double lo = axis == 0 ? lo_x : v - reach;
+        const double hi = axis == 0 ? hi_x : v + reach;
+        first[k] = cell_coord(lo, k);
+        last[k] = cell_coord(hi, k);
+    }
+    const int64_t box = int64_t{last[0] - first[0] + 1} * int64_t{last[1] - first[1] + 1};
+    // A spacing as wide as the surface: looking at every site is cheaper
+    // than visiting every cell.
+    if (box > static_cast<int64_t>(entries_.size())) return scan_all(p, lo_x, hi_x, d);
+
+    const size_t row = static_cast<size_t>(cells_[1]);
+    for (int32_t c0 = first[0]; c0 <= last[0]; ++c0) {
+        const int32_t *cell = heads_.data() + static_cast<size_t>(c0) * row;
+        for (int32_t c1 = first[1]; c1 <= last[1]; ++c1)
+            for (int32_t e = cell[c1]; e >= 0; e = entries_[static_cast<size_t>(e)].next)
+                if (refuses(entries_[static_cast<size_t>(e)], p, lo_x, hi_x, d)) return true;
+    }
+    return false;
+}
+
+clone_site &site_index::add(const Point &p) {
+    const size_t node = nodes_.size();
+    if (std::isnan(p.x))
+        unordered_.push_back({node, max_x_});
+    else if (p.x > max_x_)
+        max_x_ = p.x;
+    nodes_.emplace_back();
+    nodes_.back().position = p;
+
+    if (all_finite(p)) {
+        const auto index = static_cast<int32_t>(entries_.size());
+        entries_.push_back({p.x, p.y, p.z, -1});
+        if (!heads_.empty()) {
+            const size_t cell_at =
+                static_cast<size_t>(cell_coord(coordinate(p, axis_[0]), 0)) * static_cast<size_t>(cells_[1]) +
+                static_cast<size_t>(cell_coord(coordinate(p, axis_[1]), 1));
+            entries_.back().next = heads_[cell_at];
+            heads_[cell_at] = index;
+        }
+    }
+    return nodes_.back();
+}
+
+clone_site *site_index::link() {
+    if (nodes_.empty()) return nullptr;
+
+    // Sites whose x is a number: ascending x, equal x in the order added.
+    std::vector<std::pair<double, size_t>> sorted;
+    sorted.reserve(nodes_.size() - unordered_.size());
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (!std::isnan(nodes_[i].position.x)) sorted.emplace_back(nodes_[i].position.x, i);
+    std::sort(sorted.begin(), sorted.end());
+
+    // A site whose x is not a number compares greater than nothing, so the
+    // sorted insertion appends it, and a later site goes before it only when
+    // some site already present then has a greater x. The sites that end up
+    // after it are thus those added later with x at least the greatest x
+    // present when it was added: a tail of the sorted order.
+    std::vector<size_t> order;
+    order.reserve(nodes_.size());
+    size_t next_sorted = 0;
+    for (const unordered_site &u : unordered_) {
+        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](const std::pair<double, size_t> &s) {
+            return !(s.second > u.node && s.first >= u.max_x_before);
+        });
+        const auto until = static_cast<size_t>(tail - sorted.begin());
+        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted].second);
+        order.push_back(u.node);
+    }
+    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted].second);
+
+    for (size_t k = 0; k + 1 < order.size(); ++k) nodes_[order[k]].next = &nodes_[order[k + 1]];
+    nodes_[order.back()].next = nullptr;
+    return &nodes_[order.front()];
+}
+
+}  // namespace sowfield
