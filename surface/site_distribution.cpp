@@ -189,6 +189,7 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         Point hi;
         target_bounds(lo, hi);
         run_sites.plan_grid(lo, hi, base_spacing, settings.clone_count);
+        run_sites.reserve(static_cast<size_t>(settings.clone_count));
     }
 
     const char *density_name = nullptr;

@@ -31,6 +31,11 @@ void site_index::clear() {
     cells_[0] = cells_[1] = 0;
 }
 
+void site_index::reserve(size_t sites) {
+    nodes_.reserve(sites);
+    entries_.reserve(sites);
+}
+
 void site_index::plan_grid(const Point &lo, const Point &hi, double spacing, int64_t expected_sites) {
     heads_.clear();
     cells_[0] = cells_[1] = 0;

@@ -39,6 +39,9 @@ public:
     // in that order: exactly the sites on which the sorted walk would refuse.
     bool has_site_within(const Point &p, double d) const;
 
+    // Makes room for `sites` sites in one go.
+    void reserve(size_t sites);
+
     // Records a new site at `p` and returns its node, valid until the next
     // call of add or clear.
     clone_site &add(const Point &p);
