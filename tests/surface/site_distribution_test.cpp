@@ -410,6 +410,17 @@ TEST_F(SiteIsFree, DensityWeightsWidenAndNarrowTheSpacing) {
     int accepted = 0;
     for (int i = 0; i < 50; ++i) accepted += site_is_free(settings, {0.01, 0, 0}, 0, 1e12, 1.0) ? 1 : 0;
     EXPECT_EQ(accepted, 50);
+    // A weight that is not a number acts as weight 0: same spacing, same
+    // lottery, same draws.
+    const auto answers = [&](double weight) {
+        generator.reseed(9);
+        std::vector<bool> free;
+        for (int i = 0; i < 300; ++i)
+            for (const double x : {0.5, 0.99, 1.01}) free.push_back(site_is_free(settings, {x, 0, 0}, 0, weight, 1.0));
+        free.push_back(generator.next_unit() > 0.5);
+        return free;
+    };
+    EXPECT_EQ(answers(std::nan("")), answers(0.0));
     // Weight -0.4 (-40 %): the spacing is multiplied by 3 and the lottery
     // runs from 1 to 59 (truncated from 59.99...).
     int refused_near = 0;
