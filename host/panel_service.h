@@ -17,6 +17,15 @@
 //     std::string text = host::render_panel(outcome->closing);       // --show-panel
 //     std::string json = host::settings_json(outcome->closing);      // --save-settings
 //
+// - `last_outcome()` is null when the plug-in stopped before its panel (a
+//   failed check on the layers): there is nothing to show or save.
+// - To show the panel without running, answer with `cancel = true` and draw
+//   `closing` (the panel after the given answers) or `opening` (as it opened).
+// - Save only an accepted outcome (`accepted`): its `closing` values are the
+//   ones the run used. settings_answers() gives the same values as answers.
+// - Errors are collected, not thrown; set_error_sink() shows each as it is
+//   found (a malformed hint list is found before the panel is posted).
+//
 // Values that the script gives are display texts: "percent" controls take
 // percent ("25" or "25%"), "angle" controls take degrees, "iBoolean" controls
 // on/off/true/false/yes/no/1/0, "iPopChoice" controls an entry of their list

@@ -149,7 +149,6 @@ struct Recorder {
     std::map<uint32_t, int32_t> ints;
     std::map<uint32_t, double> doubles;
     int32_t post_result = 1;
-    std::vector<std::string> info;
 };
 Recorder *recorder = nullptr;
 int panel_token = 0;
@@ -196,25 +195,16 @@ const sf_panel_service kRecordingService = {
     },
 };
 
-const sf_message_service kMessages = {
-    [](const char *line1, const char *line2) {
-        recorder->info.push_back(std::string(line1) + " | " + (line2 ? line2 : "(none)"));
-    },
-    [](const char *, const char *) { ADD_FAILURE() << "no error expected"; },
-};
-
 class OptionsPanelOperations : public ::testing::Test {
 protected:
     void SetUp() override {
         recorder = &record;
         panel_service = &kRecordingService;
-        message_service = &kMessages;
         options_panel = kPanel;
     }
     void TearDown() override {
         recorder = nullptr;
         panel_service = nullptr;
-        message_service = nullptr;
         options_panel = nullptr;
     }
     Recorder record;
@@ -317,25 +307,6 @@ TEST_F(OptionsPanelOperations, ZeroAnglesSetsTheSixRotationBoundsInOrder) {
         EXPECT_FALSE(record.sets[i].is_int);
         EXPECT_EQ(record.sets[i].d, 0.0);
     }
-}
-
-TEST_F(OptionsPanelOperations, ResetValuesPutsTheDefaultsInThePanelOnly) {
-    const params_typ before = params;
-    reset_values(nullptr, 0);
-    expect_panel_holds(record, params_typ{});
-    EXPECT_EQ(params.clone_count, before.clone_count);
-    EXPECT_EQ(record.calls, std::vector<std::string>{"set"});
-}
-
-TEST_F(OptionsPanelOperations, AboutShowsTwoLinesWhenMessagesExist) {
-    show_about(nullptr, 0);
-    ASSERT_EQ(record.info.size(), 1u);
-    EXPECT_NE(record.info[0].find(" | "), std::string::npos);
-    EXPECT_EQ(record.info[0].find("(none)"), std::string::npos);
-    message_service = nullptr;
-    show_about(nullptr, 0);
-    EXPECT_EQ(record.info.size(), 1u);
-    EXPECT_TRUE(record.sets.empty());
 }
 
 }  // namespace
