@@ -8,11 +8,13 @@
 
 namespace sowfield {
 
+// Written by draw_clone_transform, read by transform_point. Zero when the
+// library is loaded and never reset: every clone overwrites what it reads.
 struct clone_state_typ {
     Point angles;  // x = heading, y = pitch, z = bank, radians
-    double scale_x = 0.0;
-    double scale_y = 0.0;
-    double scale_z = 0.0;
+    double scale_x = 0.0;  // the one size factor unless sizes are independent
+    double scale_y = 0.0;  // drawn and read only with independent sizes
+    double scale_z = 0.0;  // drawn and read only with independent sizes
 };
 
 extern clone_state_typ clone_state;
@@ -20,11 +22,33 @@ extern clone_state_typ clone_state;
 // The site the clone being built stands on; set by the driver.
 extern const clone_site *current_site;
 
-// Draws the clone's angles, then its size factors, from `generator`.
+// The floor on a site's area relative to the mean area, before the
+// dependence power multiplies it.
+inline constexpr double kAreaRatioFloor = 0.7;
+
+// Draws from `generator`, in this order: heading, pitch and bank (each
+// between its two bounds; equal bounds draw nothing), then the size factor
+// along x and, with independent sizes, along y and z (a variation of 0 draws
+// nothing).
+//
+// With "Size depends on Poly Area" every size factor is multiplied by the
+// site's area over the mean area, held at kAreaRatioFloor or above, times the
+// dependence power. A ratio that is not a finite number (a mean area of 0
+// when every target polygon is degenerate, or an area that could not be
+// measured) is held at the floor too, so that no infinite or undefined size
+// ever reaches the geometry.
 void draw_clone_transform(const params_typ &settings);
 
-// Size, jitter, size weight, random orientation, then alignment with the
-// site's normal; relative to the site (not translated).
+// Maps a background point into the clone, relative to its site (the caller
+// adds the site's position): size, a jitter factor drawn from `generator` on
+// every call when jitter is above 0, the "Size WeightMap" factor of the site's
+// polygon (negative weights with half the influence), then bank about z,
+// pitch about x and heading about y, then, when switched on, the site's pitch
+// about z and the site's heading about y.
+//
+// The sines and cosines are kept from one call to the next while the angles
+// stay the same, so a clone pays for its trigonometry once, not per point;
+// results are bit for bit those of rotating by the angles directly.
 Point transform_point(const Point &p, const params_typ &settings);
 
 }  // namespace sowfield
