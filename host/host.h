@@ -74,6 +74,7 @@ public:
 
     // The built-in panel (its hook and record), whether offered or not.
     BasicPanelService &basic_panel() { return basic_panel_; }
+    const BasicPanelService &basic_panel() const { return basic_panel_; }
     EditSession &edit_session() { return session_; }
     Scene &scene() { return scene_; }
     const HostOptions &options() const { return options_; }

@@ -1,0 +1,50 @@
+// A test fixture that runs the real plug-in module the way a host does: the
+// library opened through PluginLibrary, its "Sowfield" server run by a strict
+// Host over a two-layer scene, messages captured instead of printed.
+//
+//     TEST_F(ModuleTest, EmptyForegroundIsRefused) {
+//         add_cube(world.bg, {0, 0, 0}, 1.0);
+//         EXPECT_EQ(run(), SF_AFUNC_OK);
+//         EXPECT_EQ(errors(), (std::vector<Lines>{{"Need some polys to clone on them", std::nullopt}}));
+//     }
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/host.h"
+#include "host/plugin_loader.h"
+#include "tests/support/scene_builders.h"
+
+namespace sowfield::testing {
+
+// The built module, as the build names it.
+std::filesystem::path module_path();
+
+// The two lines of a message, the second absent when the plug-in gave none.
+using Lines = std::pair<std::string, std::optional<std::string>>;
+
+class ModuleTest : public ::testing::Test {
+protected:
+    ModuleTest();
+
+    // Runs the module's server once; returns activate's result.
+    int run();
+
+    // The error messages of the last run, in order.
+    std::vector<Lines> errors() const;
+
+    TwoLayerScene world;
+    std::ostringstream info_text;
+    std::ostringstream error_text;
+    host::PluginLibrary library;
+    host::Host host;
+};
+
+}  // namespace sowfield::testing
