@@ -1,11 +1,192 @@
 #include "clone/geometry_copy.h"
 
+#include <cassert>
+#include <charconv>
+#include <string>
+#include <vector>
+
+#include "clone/clone_transform.h"
+#include "numeric/random.h"
+#include "plugin/run_context.h"
+#include "settings/vmap_catalogue.h"
+
 namespace sowfield {
 
 int32_t morph_suffix = 0;
+point_id_map point_map;
 
-void build_clone(const params_typ &) {}
-int copy_polygon(void *, const sf_polygon_record *) { return 0; }
-void release_point_map() {}
+namespace {
+
+// Values per point of each map type the clones carry over.
+constexpr int32_t kUvValues = 2;
+constexpr int32_t kWeightValues = 1;
+constexpr int32_t kMorphValues = 3;
+constexpr int32_t kSubpatchWeightValues = 1;
+constexpr int32_t kSpotValues = 3;
+constexpr int32_t kMostValues = 3;
+
+// What stays the same for every point of one clone, worked out once when the
+// clone starts.
+struct clone_constants {
+    float index_value = 0.0f;  // the "SF_index" value
+    // The name each "MORF" map is written under, in list order: the list's
+    // own text, or a numbered copy held in `numbered_names`.
+    std::vector<const char *> morph_names;
+    std::vector<std::string> numbered_names;
+};
+
+// One vertex of the polygon being copied, as the first pass found it.
+struct vertex_plan {
+    bool create = false;  // no copy in this clone yet
+    sf_point_id source = nullptr;
+    Point position;
+};
+
+clone_constants constants;
+// Scratch of one polygon, kept so that copying allocates nothing once the
+// largest polygon has been seen.
+std::vector<vertex_plan> plans;
+std::vector<sf_point_id> new_points;
+
+// The counted draw is one less than the suffix; wrapping keeps the top of the
+// 32-bit range defined (it cannot be reached with sane settings).
+int32_t plus_one(int32_t n) { return static_cast<int32_t>(static_cast<uint32_t>(n) + 1u); }
+
+void prepare_constants(const params_typ &settings) {
+    constants.index_value = static_cast<float>(settings.current_clone) / static_cast<float>(settings.clone_count);
+    constants.morph_names.clear();
+    if (morph_suffix == 0) {
+        for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next)
+            constants.morph_names.push_back(node->name);
+        return;
+    }
+    char digits[16];
+    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, morph_suffix);
+    size_t count = 0;
+    for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next) ++count;
+    // Sized before any name is taken: growing the vector later would move
+    // the strings and leave the pointers behind.
+    if (constants.numbered_names.size() < count) constants.numbered_names.resize(count);
+    size_t k = 0;
+    for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next, ++k) {
+        std::string &name = constants.numbered_names[k];
+        name.assign(node->name);
+        name.append(digits, written.ptr);
+        constants.morph_names.push_back(name.c_str());
+    }
+}
+
+// The point's value in the named map, when it has one.
+bool read_value(sf_edit_session &edit, uint32_t type, const char *name, sf_point_id point, float *values) {
+    edit.select_vmap(edit.state, nullptr, type, name);
+    return edit.get_point_vmap(edit.state, point, values) != 0;
+}
+
+// Copies `from`'s values in every map of `list` to `to`, unchanged. A refused
+// point (null) has nowhere to take them.
+void copy_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type, int32_t dimension, sf_point_id from,
+               sf_point_id to) {
+    float values[kMostValues];
+    for (const vmap_name_node *node = list; node != nullptr; node = node->next) {
+        if (read_value(edit, type, node->name, from, values) && to != nullptr)
+            edit.set_point_vmap(edit.state, to, type, node->name, dimension, values);
+    }
+}
+
+// Morph displacements turn with the clone but are not moved to the site:
+// they are offsets from the point, not positions.
+void copy_morphs(sf_edit_session &edit, const params_typ &settings, sf_point_id from, sf_point_id to) {
+    float values[kMorphValues];
+    size_t k = 0;
+    for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next, ++k) {
+        if (!read_value(edit, SF_VMAP_MORF, node->name, from, values)) continue;
+        const Point d = transform_point({values[0], values[1], values[2]}, settings);
+        values[0] = static_cast<float>(d.x);
+        values[1] = static_cast<float>(d.y);
+        values[2] = static_cast<float>(d.z);
+        if (to != nullptr) edit.set_point_vmap(edit.state, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, values);
+    }
+}
+
+// The index value goes after the copied weight maps, so it wins over a
+// background map that happens to share its name.
+void copy_vertex_maps(sf_edit_session &edit, const params_typ &settings, sf_point_id from, sf_point_id to) {
+    copy_maps(edit, txuv_maps, SF_VMAP_TXUV, kUvValues, from, to);
+    copy_maps(edit, wght_maps, SF_VMAP_WGHT, kWeightValues, from, to);
+    if (to != nullptr) edit.set_point_vmap(edit.state, to, SF_VMAP_WGHT, kCloneIndexMap, kWeightValues, &constants.index_value);
+    copy_morphs(edit, settings, from, to);
+    copy_maps(edit, mnvw_maps, SF_VMAP_MNVW, kSubpatchWeightValues, from, to);
+    copy_maps(edit, spot_maps, SF_VMAP_SPOT, kSpotValues, from, to);
+}
+
+// First pass over a polygon: which vertices need a new point, and where they
+// are. False when the host cannot describe one of them; nothing is made then.
+bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
+    const auto count = static_cast<size_t>(polygon.point_count);
+    plans.resize(count);
+    new_points.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        vertex_plan &plan = plans[i];
+        if (const sf_point_id *known = point_map.find(polygon.points[i])) {
+            plan.create = false;
+            new_points[i] = *known;
+            continue;
+        }
+        const sf_point_record *record = edit.point_info(edit.state, polygon.points[i]);
+        if (record == nullptr) return false;
+        plan.create = true;
+        plan.source = record->id;
+        plan.position = {record->position[0], record->position[1], record->position[2]};
+    }
+    return true;
+}
+
+}  // namespace
+
+void build_clone(const params_typ &settings) {
+    assert(edit_session != nullptr && current_site != nullptr && "the driver sets the session and the site");
+    draw_clone_transform(settings);
+    point_map.reset();
+    morph_suffix = settings.auto_morph_maps != 0 ? plus_one(generator.int_between(0, settings.auto_morph_maps)) : 0;
+    prepare_constants(settings);
+    sf_edit_session &edit = *edit_session;
+    // The scan hands its context on as void *; copy_polygon only reads it.
+    edit.scan_polygons(edit.state, guarded_visitor<copy_polygon>, const_cast<params_typ *>(&settings),
+                       SF_LAYERS_BACKGROUND);
+}
+
+int copy_polygon(void *context, const sf_polygon_record *polygon) {
+    const params_typ &settings = *static_cast<const params_typ *>(context);
+    sf_edit_session &edit = *edit_session;
+    if (polygon->point_count < 1 || !plan_vertices(edit, *polygon)) return 0;
+
+    const auto count = static_cast<size_t>(polygon->point_count);
+    for (size_t i = 0; i < count; ++i) {
+        const vertex_plan &plan = plans[i];
+        if (!plan.create) continue;
+        const sf_point_id vertex = polygon->points[i];
+        // A polygon that lists a point twice meets it again here, already made.
+        if (const sf_point_id *known = point_map.find(vertex)) {
+            new_points[i] = *known;
+            continue;
+        }
+        const Point q = transform_point(plan.position, settings) + current_site->position;
+        const sf_point_id made = edit.add_point(edit.state, q.data());
+        point_map.insert(plan.source, made);
+        new_points[i] = made;
+        copy_vertex_maps(edit, settings, vertex, made);
+    }
+    for (size_t i = 0; i < count; ++i)
+        if (new_points[i] == nullptr) return 0;  // the host refused one of its points
+    edit.add_polygon(edit.state, polygon->type, polygon->id, nullptr, polygon->point_count, new_points.data());
+    return 0;
+}
+
+void release_point_map() {
+    point_map.release();
+    constants = {};
+    plans = {};
+    new_points = {};
+}
 
 }  // namespace sowfield

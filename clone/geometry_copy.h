@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "clone/point_map.h"
 #include "settings/params.h"
 #include "sowfield_host.h"
 
@@ -12,12 +13,37 @@ namespace sowfield {
 // The number the current clone appends to morph-map names; 0 for none.
 extern int32_t morph_suffix;
 
+// Background point -> its copy in the current clone. Emptied at the start of
+// every clone, so points are shared within a clone and never across clones.
+extern point_id_map point_map;
+
+// The weight map that tells each clone's points apart: the clone's index over
+// the number of clones.
+inline constexpr char kCloneIndexMap[] = "SF_index";
+
+// Builds the clone of `current_site` (the driver sets it and
+// `settings.current_clone`): draws the transform, then the morph-map number
+// (from `generator`, when "Auto morph maps" is not 0), and copies every
+// background polygon through the run's `edit_session`. A background point
+// that no polygon uses is not copied.
 void build_clone(const params_typ &settings);
 
-// Scan visitor over the background; `context` is the params_typ. Always 0.
+// Scan visitor over the background; `context` is the params_typ. Copies one
+// polygon: each of its points not yet in this clone is transformed, moved
+// onto the site, added, and given its vertex-map values ("TXUV", "WGHT", the
+// clone index in "SF_index", "MORF" turned with the clone and written under
+// the numbered name, "MNVW", "SPOT" as it is); then the polygon is added with
+// the source's type, the source as template and the new points in the
+// source's order. Always 0, so the scan goes on.
+//
+// A polygon the host cannot describe a point of is left out whole, before
+// any of its points is made. A point the host refuses to add gets no values,
+// and the polygons over it are left out; the other points of the clone
+// still are made.
 int copy_polygon(void *context, const sf_polygon_record *polygon);
 
-// Empties the point map and gives back its memory (end of run).
+// Empties the point map and gives back its memory and the clone's scratch
+// (end of run).
 void release_point_map();
 
 }  // namespace sowfield
