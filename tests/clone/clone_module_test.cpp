@@ -1,0 +1,54 @@
+// Clones built by the real module inside the strict stand-in host: what the
+// foreground holds after a run, and that no call broke the contract.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/module_fixture.h"
+
+namespace sowfield::testing {
+namespace {
+
+TEST_F(ModuleTest, FourClonesOfACubeWithNumberedMorphs) {
+    add_quad(world.fg, {0, 0, 0}, {0, 0, 4}, {4, 0, 4}, {4, 0, 0});
+    const uint32_t first = add_cube(world.bg, {0, 0.5, 0}, 1.0);
+    for (uint32_t point = 0; point < 8; ++point) set_morph(world.bg, "lift", point, 0.0f, 0.25f, 0.0f);
+    set_uv(world.bg, "uv", corner(world.bg, first, 0), 0.5f, 0.5f);
+    host.basic_panel().set_post_hook([](host::PanelValues &panel) {
+        return panel.set("Number of Clones", int32_t{4}) && panel.set("Auto morph maps", int32_t{2});
+    });
+    ASSERT_EQ(run(), SF_AFUNC_OK);
+    EXPECT_TRUE(errors().empty());
+    EXPECT_TRUE(host.violations().empty()) << host.violations().front();
+    EXPECT_EQ(host.end_codes(), std::vector<int32_t>{0});
+
+    // 8 shared points and 6 quads per clone, on top of the floor's 4 and 1.
+    ASSERT_EQ(world.fg.point_count(), 4u + 32u);
+    ASSERT_EQ(world.fg.polygon_count(), 1u + 24u);
+    const host::VertexMap *index = world.fg.find_vmap(SF_VMAP_WGHT, "SF_index");
+    ASSERT_NE(index, nullptr);
+    for (uint32_t k = 0; k < 32; ++k) {
+        const float *value = index->value(4 + k);
+        ASSERT_NE(value, nullptr) << "point " << k;
+        EXPECT_EQ(*value, static_cast<float>(k / 8) / 4.0f) << "point " << k;
+    }
+    for (uint32_t p = 1; p < world.fg.polygon_count(); ++p) {
+        EXPECT_EQ(world.fg.polygon_points(p).size(), 4u);
+        EXPECT_EQ(world.fg.polygon_flags(p) & SF_POLY_SELECTED, 0u) << "a copy took its template's selection";
+    }
+
+    // Only the numbered morph maps were written, each clone to one of them.
+    EXPECT_EQ(world.fg.find_vmap(SF_VMAP_MORF, "lift"), nullptr);
+    uint64_t morph_values = 0;
+    for (const char *name : {"lift1", "lift2", "lift3"})
+        if (const host::VertexMap *map = world.fg.find_vmap(SF_VMAP_MORF, name)) morph_values += map->value_count();
+    EXPECT_EQ(morph_values, 32u);
+    const host::VertexMap *uv = world.fg.find_vmap(SF_VMAP_TXUV, "uv");
+    ASSERT_NE(uv, nullptr);
+    EXPECT_EQ(uv->value_count(), 4u) << "one UV point per clone";
+}
+
+}  // namespace
+}  // namespace sowfield::testing
