@@ -1,16 +1,25 @@
 // A growable array in fixed-size blocks: elements never move once added, the
-// slack is at most one block, and indexing is two shifts and a load.
+// slack is at most one block, and indexing is two shifts and a load. Elements
+// must be trivially copyable; new ones are uninitialised until written.
+//
+// (Offering the blocks for transparent huge pages was tried, to save page
+// faults while a large scene grows: on a host with memory accounting the
+// faults' system time doubled instead, so blocks come from the heap.)
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <type_traits>
 #include <vector>
+
+#include <memory>
 
 namespace sowfield::host {
 
 template <class T, unsigned BlockBits = 16>
 class BlockArray {
+    static_assert(std::is_trivially_copyable_v<T>);
+
 public:
     static constexpr size_t kBlock = size_t{1} << BlockBits;
 
@@ -21,9 +30,9 @@ public:
     const T &operator[](size_t i) const { return blocks_[i >> BlockBits][i & (kBlock - 1)]; }
 
     void push_back(const T &value) {
-        if ((size_ & (kBlock - 1)) == 0 && (size_ >> BlockBits) == blocks_.size())
-            blocks_.push_back(std::make_unique_for_overwrite<T[]>(kBlock));
-        (*this)[size_] = value;
+        if ((size_ & (kBlock - 1)) == 0 && (size_ >> BlockBits) == blocks_.size()) [[unlikely]]
+            add_block();
+        blocks_[size_ >> BlockBits][size_ & (kBlock - 1)] = value;
         ++size_;
     }
 
@@ -37,7 +46,9 @@ public:
     void shrink(size_t n) {
         if (n >= size_) return;
         size_ = n;
-        blocks_.resize((n + kBlock - 1) >> BlockBits);
+        const size_t keep = (n + kBlock - 1) >> BlockBits;
+        blocks_.resize(keep);
+        memory_.resize(keep);  // frees the blocks dropped
     }
 
     // Appends `n` elements that must stay contiguous; when they would cross a
@@ -52,17 +63,20 @@ public:
         return start;
     }
 
-    void reserve_blocks(size_t n) { blocks_.reserve((n + kBlock - 1) >> BlockBits); }
-
-    // Contiguous run starting at i, of at most `count` elements, within one block.
-    const T *run(size_t i, size_t &count) const {
-        const size_t in_block = kBlock - (i & (kBlock - 1));
-        if (count > in_block) count = in_block;
-        return &(*this)[i];
+    void reserve_blocks(size_t n) {
+        blocks_.reserve((n + kBlock - 1) >> BlockBits);
+        memory_.reserve((n + kBlock - 1) >> BlockBits);
     }
 
 private:
-    std::vector<std::unique_ptr<T[]>> blocks_;
+    void add_block() {
+        blocks_.reserve(blocks_.size() + 1);  // so the second push_back cannot fail
+        memory_.push_back(std::make_unique_for_overwrite<T[]>(kBlock));
+        blocks_.push_back(memory_.back().get());
+    }
+
+    std::vector<T *> blocks_;  // the blocks' addresses, for indexing
+    std::vector<std::unique_ptr<T[]>> memory_;
     size_t size_ = 0;
 };
 

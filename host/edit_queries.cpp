@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/normals.h"
+#include "host/session_call.h"
 
 namespace sowfield::host {
 
@@ -18,6 +19,17 @@ int32_t clamp_count(uint64_t count) {
 }
 
 }  // namespace
+
+void EditSession::bind_queries() {
+    record_.count_points = &SessionCall<&EditSession::count_points>::call;
+    record_.count_polygons = &SessionCall<&EditSession::count_polygons>::call;
+    record_.scan_polygons = &SessionCall<&EditSession::scan_polygons>::call;
+    record_.point_info = &SessionCall<&EditSession::point_info>::call;
+    record_.polygon_info = &SessionCall<&EditSession::polygon_info>::call;
+    record_.polygon_normal = &SessionCall<&EditSession::polygon_normal>::call;
+    record_.select_vmap = &SessionCall<&EditSession::select_vmap>::call;
+    record_.get_point_vmap = &SessionCall<&EditSession::get_point_vmap>::call;
+}
 
 int32_t EditSession::count_points(int32_t set, int32_t mode) {
     if (!usable("count_points")) return 0;
@@ -70,7 +82,7 @@ int32_t EditSession::count_polygons(int32_t set, int32_t mode) {
 }
 
 void EditSession::describe(const ElementRef &ref, sf_polygon_record &record, std::vector<sf_point_id> &ids) const {
-    const Layer &layer = scene_.layer(ref.layer);
+    const Layer &layer = *layers_[ref.layer];
     const std::span<const uint32_t> corners = layer.polygon_points(ref.index);
     ids.resize(corners.size());
     for (size_t k = 0; k < corners.size(); ++k) ids[k] = point_id(ref.layer, corners[k]);
@@ -121,7 +133,7 @@ int32_t EditSession::scan_polygons(sf_polygon_visitor_fn visitor, void *context,
 const sf_point_record *EditSession::point_info(sf_point_id point) {
     ElementRef ref;
     if (!usable("point_info") || !resolve(point, "point_info", ref)) return nullptr;
-    const Vec3 &position = scene_.layer(ref.layer).position(ref.index);
+    const Vec3 &position = layers_[ref.layer]->position(ref.index);
     point_record_.id = point;
     point_record_.position[0] = position[0];
     point_record_.position[1] = position[1];
@@ -179,7 +191,8 @@ int32_t EditSession::get_point_vmap(sf_point_id point, float *values) {
     if (selected_ == nullptr) return 0;
     const float *value = selected_->value(ref.layer, ref.index);
     if (value == nullptr) return 0;
-    std::memcpy(values, value, sizeof(float) * static_cast<size_t>(selected_->map(ref.layer)->dimension()));
+    const int dimension = selected_->map(ref.layer)->dimension();
+    for (int i = 0; i < dimension; ++i) values[i] = value[i];
     return 1;
 }
 

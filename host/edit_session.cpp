@@ -3,47 +3,17 @@
 #include "host/edit_session.h"
 
 #include <cstdio>
-#include <exception>
 #include <string>
 
+#include "host/session_call.h"
+
 namespace sowfield::host {
-
-// The C entry points: each forwards to its member function, and no exception
-// (memory exhausted, a limit of the scene) ever unwinds into the plug-in: the
-// call is refused instead.
-template <auto Method>
-struct SessionCall;
-
-template <class R, class... Args, R (EditSession::*Method)(Args...)>
-struct SessionCall<Method> {
-    static R call(void *state, Args... args) noexcept {
-        if (state == nullptr) return R();
-        EditSession &session = *static_cast<EditSession *>(state);
-        try {
-            return (session.*Method)(args...);
-        } catch (const std::exception &failure) {
-            session.log_.record(std::string("the host could not complete a call: ") + failure.what());
-        } catch (...) {
-            session.log_.record("the host could not complete a call");
-        }
-        return R();
-    }
-};
 
 EditSession::EditSession(Scene &scene, ContractLog &log) : scene_(scene), log_(log) {
     record_.state = this;
     record_.end_edit = &SessionCall<&EditSession::end_edit>::call;
-    record_.count_points = &SessionCall<&EditSession::count_points>::call;
-    record_.count_polygons = &SessionCall<&EditSession::count_polygons>::call;
-    record_.scan_polygons = &SessionCall<&EditSession::scan_polygons>::call;
-    record_.point_info = &SessionCall<&EditSession::point_info>::call;
-    record_.polygon_info = &SessionCall<&EditSession::polygon_info>::call;
-    record_.polygon_normal = &SessionCall<&EditSession::polygon_normal>::call;
-    record_.add_point = &SessionCall<&EditSession::add_point>::call;
-    record_.set_point_vmap = &SessionCall<&EditSession::set_point_vmap>::call;
-    record_.add_polygon = &SessionCall<&EditSession::add_polygon>::call;
-    record_.select_vmap = &SessionCall<&EditSession::select_vmap>::call;
-    record_.get_point_vmap = &SessionCall<&EditSession::get_point_vmap>::call;
+    bind_queries();
+    bind_writes();
 }
 
 sf_edit_session *EditSession::begin() {
@@ -55,9 +25,11 @@ sf_edit_session *EditSession::begin() {
     ids_.next_generation();
     active_ = true;
     ended_ = false;
+    layers_.resize(scene_.layer_count());
     marks_.resize(scene_.layer_count());
     for (size_t i = 0; i < scene_.layer_count(); ++i) {
-        const Layer &layer = scene_.layer(i);
+        Layer &layer = scene_.layer(i);
+        layers_[i] = &layer;
         marks_[i] = {layer.point_count(), layer.polygon_count(), layer.vmap_count()};
     }
     surface_mark_ = scene_.surface_count();
@@ -112,8 +84,7 @@ void EditSession::forget_lookups() {
 
 // ------------------------------------------------------------------ checks
 
-bool EditSession::usable(const char *operation) {
-    if (active_) return true;
+bool EditSession::refuse_closed(const char *operation) {
     log_.record(std::string(operation) + (ended_ ? " called after end_edit" : " called outside an edit session"));
     return false;
 }
@@ -128,23 +99,9 @@ std::string id_text(const void *id) {
 
 }  // namespace
 
-bool EditSession::resolve(sf_point_id id, const char *operation, ElementRef &out) {
-    const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), ElementKind::point, out);
-    if (status == IdCodec::Status::ok && out.layer < scene_.layer_count() &&
-        out.index < scene_.layer(out.layer).point_count())
-        return true;
-    log_.record(std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale" : "foreign") +
-                " point id " + id_text(id));
-    return false;
-}
-
-bool EditSession::resolve(sf_polygon_id id, const char *operation, ElementRef &out) {
-    const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), ElementKind::polygon, out);
-    if (status == IdCodec::Status::ok && out.layer < scene_.layer_count() &&
-        out.index < scene_.layer(out.layer).polygon_count())
-        return true;
-    log_.record(std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale" : "foreign") +
-                " polygon id " + id_text(id));
+bool EditSession::refuse_id(const void *id, const char *kind, IdCodec::Status status, const char *operation) {
+    log_.record(std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale " : "foreign ") + kind +
+                " id " + id_text(id));
     return false;
 }
 

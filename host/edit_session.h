@@ -98,10 +98,31 @@ private:
     };
 
     // Checks that the session is open; records `operation` otherwise.
-    bool usable(const char *operation);
+    bool usable(const char *operation) {
+        if (active_) [[likely]]
+            return true;
+        return refuse_closed(operation);
+    }
     // Decodes and range-checks an id; records a violation naming `operation`.
-    bool resolve(sf_point_id id, const char *operation, ElementRef &out);
-    bool resolve(sf_polygon_id id, const char *operation, ElementRef &out);
+    bool resolve(sf_point_id id, const char *operation, ElementRef &out) {
+        const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), ElementKind::point, out);
+        if (status == IdCodec::Status::ok && out.layer < layers_.size() && out.index < layers_[out.layer]->point_count())
+            [[likely]]
+            return true;
+        return refuse_id(reinterpret_cast<const void *>(id), "point", status, operation);
+    }
+    bool resolve(sf_polygon_id id, const char *operation, ElementRef &out) {
+        const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), ElementKind::polygon, out);
+        if (status == IdCodec::Status::ok && out.layer < layers_.size() &&
+            out.index < layers_[out.layer]->polygon_count()) [[likely]]
+            return true;
+        return refuse_id(reinterpret_cast<const void *>(id), "polygon", status, operation);
+    }
+    bool refuse_closed(const char *operation);
+    bool refuse_id(const void *id, const char *kind, IdCodec::Status status, const char *operation);
+    // Fill the C record's entries (each in the file that defines them).
+    void bind_queries();
+    void bind_writes();
     const std::vector<size_t> *layer_set(int32_t set, const char *operation);
     // Fills `record` (its points in `ids`) from polygon `ref`.
     void describe(const ElementRef &ref, sf_polygon_record &record, std::vector<sf_point_id> &ids) const;
@@ -117,6 +138,7 @@ private:
     friend struct SessionCall;
 
     Scene &scene_;
+    std::vector<Layer *> layers_;  // the scene's layers, taken at begin()
     ContractLog &log_;
     IdCodec ids_;
     sf_edit_session record_{};

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "host/session_call.h"
+
 namespace sowfield::host {
 
 namespace {
@@ -20,6 +22,12 @@ std::string type_text(uint32_t type) {
 
 }  // namespace
 
+void EditSession::bind_writes() {
+    record_.add_point = &SessionCall<&EditSession::add_point>::call;
+    record_.set_point_vmap = &SessionCall<&EditSession::set_point_vmap>::call;
+    record_.add_polygon = &SessionCall<&EditSession::add_polygon>::call;
+}
+
 sf_point_id EditSession::add_point(const double position[3]) {
     if (!usable("add_point")) return nullptr;
     if (position == nullptr) {
@@ -28,7 +36,7 @@ sf_point_id EditSession::add_point(const double position[3]) {
     }
     if (scene_.foreground.empty()) return nullptr;  // nowhere to add: refused, not misuse
     const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
-    const uint32_t index = scene_.layer(layer).add_point({position[0], position[1], position[2]});
+    const uint32_t index = layers_[layer]->add_point({position[0], position[1], position[2]});
     ++stats_.points_added;
     return point_id(layer, index);
 }
@@ -48,7 +56,7 @@ int32_t EditSession::set_point_vmap(sf_point_id point, uint32_t type, const char
     }
     VertexMap *map = write_cache_.find(ref.layer, type, name);
     if (map == nullptr) {
-        Layer &layer = scene_.layer(ref.layer);
+        Layer &layer = *layers_[ref.layer];
         map = layer.find_vmap(type, name);
         if (map == nullptr) {
             map = &layer.add_vmap(type, name, dimension);

@@ -15,23 +15,12 @@ VertexMap::VertexMap(uint32_t type, std::string name, int dimension)
 void VertexMap::grow_to(uint32_t point) {
     if (point < present_.size()) return;
     const size_t blocks = (size_t{point} >> kBlockBits) + 1;
-    while (blocks_.size() < blocks)
-        blocks_.push_back(std::make_unique_for_overwrite<float[]>(size_t{kBlockPoints} * static_cast<size_t>(dimension_)));
-    present_.resize(size_t{point} + 1, 0);
-}
-
-const float *VertexMap::value(uint32_t point) const {
-    if (point >= present_.size() || !present_[point]) return nullptr;
-    return slot(point);
-}
-
-void VertexMap::set_value(uint32_t point, const float *values) {
-    grow_to(point);
-    std::memcpy(slot(point), values, sizeof(float) * static_cast<size_t>(dimension_));
-    if (!present_[point]) {
-        present_[point] = 1;
-        ++value_count_;
+    while (blocks_.size() < blocks) {
+        blocks_.reserve(blocks_.size() + 1);
+        memory_.push_back(std::make_unique_for_overwrite<float[]>(size_t{kBlockPoints} * static_cast<size_t>(dimension_)));
+        blocks_.push_back(memory_.back().get());
     }
+    present_.resize(size_t{point} + 1, 0);
 }
 
 void VertexMap::clear_value(uint32_t point) {
@@ -44,18 +33,18 @@ void VertexMap::truncate(uint32_t point_count) {
     for (size_t p = point_count; p < present_.size(); ++p)
         if (present_[p]) --value_count_;
     present_.shrink(point_count);
-    blocks_.resize((size_t{point_count} + kBlockPoints - 1) >> kBlockBits);
+    const size_t keep = (size_t{point_count} + kBlockPoints - 1) >> kBlockBits;
+    if (keep < blocks_.size()) {
+        blocks_.resize(keep);
+        memory_.resize(keep);
+    }
 }
 
 // -------------------------------------------------------------------- Layer
 
 Layer::Layer(std::string layer_name) : name(std::move(layer_name)) {}
 
-uint32_t Layer::add_point(const Vec3 &position) {
-    if (positions_.size() >= UINT32_MAX) throw std::length_error("layer \"" + name + "\": too many points");
-    positions_.push_back(position);
-    return static_cast<uint32_t>(positions_.size() - 1);
-}
+void Layer::too_many_points() const { throw std::length_error("layer \"" + name + "\": too many points"); }
 
 uint32_t Layer::type_index(uint32_t type) {
     if (last_type_index_ < type_codes_.size() && type_codes_[last_type_index_] == type) return last_type_index_;
@@ -81,12 +70,6 @@ uint32_t Layer::add_polygon(uint32_t type, std::span<const uint32_t> points, uin
     polygon_spans_.push_back(start << kSizeBits | points.size());
     polygon_attrs_.push_back(flags | type_slot << 8 | surface << 16);
     return static_cast<uint32_t>(polygon_attrs_.size() - 1);
-}
-
-std::span<const uint32_t> Layer::polygon_points(uint32_t index) const {
-    const uint64_t span = polygon_spans_[index];
-    const size_t count = span & ((uint64_t{1} << kSizeBits) - 1);
-    return {count ? &corners_[span >> kSizeBits] : nullptr, count};
 }
 
 PolygonView Layer::polygon(uint32_t index) const {

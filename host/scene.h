@@ -40,8 +40,23 @@ public:
     int dimension() const { return dimension_; }
 
     // Null when the point has no value in this map.
-    const float *value(uint32_t point) const;
-    void set_value(uint32_t point, const float *values);
+    const float *value(uint32_t point) const {
+        if (point >= present_.size() || !present_[point]) return nullptr;
+        return slot(point);
+    }
+    void set_value(uint32_t point, const float *values) {
+        // The common growth, the next point within the current block, stays inline.
+        if (point == present_.size() && (point & (kBlockPoints - 1)) != 0)
+            present_.push_back(0);
+        else if (point >= present_.size())
+            grow_to(point);
+        float *out = slot(point);
+        for (int i = 0; i < dimension_; ++i) out[i] = values[i];
+        if (!present_[point]) {
+            present_[point] = 1;
+            ++value_count_;
+        }
+    }
     void clear_value(uint32_t point);
     bool has_value(uint32_t point) const { return value(point) != nullptr; }
 
@@ -51,20 +66,22 @@ public:
     // Forgets every value of points at and after `point_count` (rollback).
     void truncate(uint32_t point_count);
 
-    static constexpr unsigned kBlockBits = 14;
+    // Values are stored in blocks of whole points.
+    static constexpr unsigned kBlockBits = 16;
     static constexpr uint32_t kBlockPoints = 1u << kBlockBits;
 
 private:
     void grow_to(uint32_t point);
     float *slot(uint32_t point) const {
-        return blocks_[point >> kBlockBits].get() + size_t{point & (kBlockPoints - 1)} * static_cast<size_t>(dimension_);
+        return blocks_[point >> kBlockBits] + size_t{point & (kBlockPoints - 1)} * static_cast<size_t>(dimension_);
     }
 
     uint32_t type_;
     std::string name_;
     int dimension_;
-    std::vector<std::unique_ptr<float[]>> blocks_;  // kBlockPoints points of dimension_ floats each
-    BlockArray<uint8_t> present_;                   // 1 when the point carries a value
+    std::vector<float *> blocks_;                    // kBlockPoints points of dimension_ floats each
+    std::vector<std::unique_ptr<float[]>> memory_;  // owns blocks_
+    BlockArray<uint8_t> present_;      // 1 when the point carries a value
     uint64_t value_count_ = 0;
 };
 
@@ -77,7 +94,12 @@ public:
     uint32_t point_count() const { return static_cast<uint32_t>(positions_.size()); }
     uint32_t polygon_count() const { return static_cast<uint32_t>(polygon_attrs_.size()); }
 
-    uint32_t add_point(const Vec3 &position);
+    uint32_t add_point(const Vec3 &position) {
+        if (positions_.size() >= UINT32_MAX) [[unlikely]]
+            too_many_points();
+        positions_.push_back(position);
+        return static_cast<uint32_t>(positions_.size() - 1);
+    }
     const Vec3 &position(uint32_t point) const { return positions_[point]; }
     void set_position(uint32_t point, const Vec3 &position) { positions_[point] = position; }
 
@@ -91,14 +113,18 @@ public:
     uint32_t polygon_type(uint32_t index) const { return type_codes_[(polygon_attrs_[index] >> 8) & 0xFFu]; }
     uint32_t polygon_flags(uint32_t index) const { return polygon_attrs_[index] & 0xFFu; }
     uint32_t polygon_surface(uint32_t index) const { return polygon_attrs_[index] >> 16; }
-    std::span<const uint32_t> polygon_points(uint32_t index) const;
+    std::span<const uint32_t> polygon_points(uint32_t index) const {
+        const uint64_t span = polygon_spans_[index];
+        const size_t count = span & ((uint64_t{1} << kSizeBits) - 1);
+        return {count ? &corners_[span >> kSizeBits] : nullptr, count};
+    }
     void set_polygon_flags(uint32_t index, uint32_t flags);
     void set_polygon_surface(uint32_t index, uint32_t surface);
 
     static constexpr size_t kMaxPolygonTypes = 256;
     static constexpr uint32_t kMaxSurfaces = 1u << 16;
     static constexpr uint32_t kMaxFlags = 1u << 8;
-    static constexpr size_t kMaxCorners = BlockArray<uint32_t>::kBlock;
+    static constexpr size_t kMaxCorners = size_t{1} << 16;
 
     // Vertex maps in the order they were created.
     size_t vmap_count() const { return vmaps_.size(); }
@@ -120,6 +146,7 @@ public:
 
 private:
     uint32_t type_index(uint32_t type);
+    [[noreturn]] void too_many_points() const;
 
     // A polygon costs 12 bytes plus 4 per corner: its corner span packed in
     // one word and its flags, interned type and surface in another.
@@ -128,6 +155,7 @@ private:
     BlockArray<uint64_t> polygon_spans_;   // first corner << kSizeBits | corner count
     BlockArray<uint32_t> polygon_attrs_;   // flags | type index << 8 | surface << 16
     BlockArray<uint32_t> corners_;
+    static_assert(kMaxCorners <= decltype(corners_)::kBlock, "a polygon's corners must fit in one block");
     std::vector<uint32_t> type_codes_;     // interned polygon type codes
     uint32_t last_type_index_ = 0;
     std::vector<std::unique_ptr<VertexMap>> vmaps_;

@@ -1,16 +1,6 @@
 #include "host/vmap_cache.h"
 
-#include <cstring>
-
 namespace sowfield::host {
-
-VertexMap *VmapCache::find(uint32_t layer, uint32_t type, const char *name) const {
-    for (const Slot &slot : slots_)
-        if (slot.name == name && slot.map != nullptr && slot.layer == layer && slot.type == type &&
-            std::strcmp(name, slot.map->name().c_str()) == 0)
-            return slot.map;
-    return nullptr;
-}
 
 void VmapCache::remember(uint32_t layer, uint32_t type, const char *name, VertexMap *map) {
     slots_[next_] = {name, map, layer, type};
@@ -20,14 +10,6 @@ void VmapCache::remember(uint32_t layer, uint32_t type, const char *name, Vertex
 void VmapCache::clear() {
     slots_.fill({});
     next_ = 0;
-}
-
-const VmapSelection *VmapSelectionCache::find(uint32_t type, const char *name) const {
-    for (const Slot &slot : slots_)
-        if (slot.valid && slot.name == name && slot.selection.type == type &&
-            std::strcmp(name, slot.selection.name.c_str()) == 0)
-            return &slot.selection;
-    return nullptr;
 }
 
 const VmapSelection *VmapSelectionCache::build(const Scene &scene, uint32_t type, const char *name,

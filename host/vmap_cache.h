@@ -15,11 +15,28 @@
 
 namespace sowfield::host {
 
+// strcmp(a, b) == 0, inlined: names are short and the call would cost more
+// than the comparison.
+inline bool same_name(const char *a, const char *b) {
+    while (*a == *b) {
+        if (*a == '\0') return true;
+        ++a;
+        ++b;
+    }
+    return false;
+}
+
 // (layer, type, name) -> the layer's map, for writes.
 class VmapCache {
 public:
     // The cached map, or null on a miss.
-    VertexMap *find(uint32_t layer, uint32_t type, const char *name) const;
+    VertexMap *find(uint32_t layer, uint32_t type, const char *name) const {
+        for (const Slot &slot : slots_)
+            if (slot.name == name && slot.map != nullptr && slot.layer == layer && slot.type == type &&
+                same_name(name, slot.map->name().c_str()))
+                return slot.map;
+        return nullptr;
+    }
     void remember(uint32_t layer, uint32_t type, const char *name, VertexMap *map);
     void clear();
 
@@ -53,7 +70,13 @@ struct VmapSelection {
 class VmapSelectionCache {
 public:
     // The cached selection of (type, name), or null on a miss.
-    const VmapSelection *find(uint32_t type, const char *name) const;
+    const VmapSelection *find(uint32_t type, const char *name) const {
+        for (const Slot &slot : slots_)
+            if (slot.valid && slot.name == name && slot.selection.type == type &&
+                same_name(name, slot.selection.name.c_str()))
+                return &slot.selection;
+        return nullptr;
+    }
     // Builds the selection of (type, name) over `scene` into a slot other
     // than `keep` (the selection in use), remembers it and returns it.
     const VmapSelection *build(const Scene &scene, uint32_t type, const char *name, const VmapSelection *keep);
