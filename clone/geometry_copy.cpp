@@ -104,7 +104,8 @@ void copy_morphs(sf_edit_session &edit, const params_typ &settings, sf_point_id 
         values[0] = static_cast<float>(d.x);
         values[1] = static_cast<float>(d.y);
         values[2] = static_cast<float>(d.z);
-        if (to != nullptr) edit.set_point_vmap(edit.state, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, values);
+        if (to != nullptr)
+            edit.set_point_vmap(edit.state, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, values);
     }
 }
 
@@ -113,7 +114,8 @@ void copy_morphs(sf_edit_session &edit, const params_typ &settings, sf_point_id 
 void copy_vertex_maps(sf_edit_session &edit, const params_typ &settings, sf_point_id from, sf_point_id to) {
     copy_maps(edit, txuv_maps, SF_VMAP_TXUV, kUvValues, from, to);
     copy_maps(edit, wght_maps, SF_VMAP_WGHT, kWeightValues, from, to);
-    if (to != nullptr) edit.set_point_vmap(edit.state, to, SF_VMAP_WGHT, kCloneIndexMap, kWeightValues, &constants.index_value);
+    if (to != nullptr)
+        edit.set_point_vmap(edit.state, to, SF_VMAP_WGHT, kCloneIndexMap, kWeightValues, &constants.index_value);
     copy_morphs(edit, settings, from, to);
     copy_maps(edit, mnvw_maps, SF_VMAP_MNVW, kSubpatchWeightValues, from, to);
     copy_maps(edit, spot_maps, SF_VMAP_SPOT, kSpotValues, from, to);
