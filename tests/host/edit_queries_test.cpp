@@ -97,7 +97,8 @@ TEST_F(EditSessionTest, ScanDoesNotVisitPolygonsAddedDuringIt) {
     begin();
     Visit visit(edit);
     visit.add_copies = true;  // each visit adds a polygon to the layer being scanned
-    edit->scan_polygons(edit->state, remember, &visit, SF_LAYERS_FOREGROUND);
+    visit.stop_after = 10;    // a scan that chased its own additions would stop here, with 5
+    EXPECT_EQ(edit->scan_polygons(edit->state, remember, &visit, SF_LAYERS_FOREGROUND), 0);
     EXPECT_EQ(visit.records.size(), 2u);
     EXPECT_EQ(count_polygons(SF_LAYERS_FOREGROUND, SF_COUNT_ALL), 4);
     EXPECT_EQ(session.stats().polygons_added, 2);

@@ -121,10 +121,28 @@ TEST_F(ActivateTest, WithinTheSlopeLimitsTheRunGoesThrough) {
     EXPECT_TRUE(errors().empty());
     EXPECT_EQ(host.end_codes(), std::vector<int32_t>{0});
     EXPECT_TRUE(host.violations().empty()) << host.violations().front();
-    // The clone loop's monitor counts one step per clone.
+    // The clone loop's monitor comes last and counts one step per clone.
     const host::MonitorRecord &monitor = host.monitor();
     EXPECT_EQ(monitor.created, monitor.destroyed);
-    EXPECT_NE(std::find(monitor.titles.begin(), monitor.titles.end(), "Hello"), monitor.titles.end());
+    ASSERT_FALSE(monitor.titles.empty());
+    EXPECT_EQ(monitor.titles.back(), "Hello");
+    EXPECT_EQ(monitor.last_total, 3);
+}
+
+TEST_F(ActivateTest, NoClonesStillInitialisesFinishesAndDestroysTheMonitor) {
+    add_floor(world.fg);
+    add_cube(world.bg, {0, 0.5, 0}, 1.0);
+    answer({{"Number of Clones", int32_t{0}}, {"Slope Angle Limits", int32_t{0}}});
+    snapshot();
+    EXPECT_EQ(run(), SF_AFUNC_OK);
+    EXPECT_TRUE(errors().empty());
+    const host::MonitorRecord &monitor = host.monitor();
+    ASSERT_FALSE(monitor.titles.empty());
+    EXPECT_EQ(monitor.titles.back(), "Hello");
+    EXPECT_EQ(monitor.last_total, 0);
+    EXPECT_EQ(monitor.created, monitor.destroyed);
+    EXPECT_EQ(monitor.init_calls, monitor.done_calls);
+    expect_stopped_cleanly(0);  // nothing to build, so nothing added
 }
 
 // ----------------------------------------------------------- other stops
