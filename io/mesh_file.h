@@ -1,0 +1,45 @@
+// Mesh files to and from the host's scene. The format follows the file's
+// extension: .obj, .gltf or .glb.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+
+#include "host/scene.h"
+
+namespace sowfield::io {
+
+// A file that cannot be read or written. The message names the file and,
+// where the format has one, the line or the object at fault.
+class MeshFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Format { obj, gltf, glb };
+
+// The format of a path by its extension (case-insensitive); throws
+// MeshFileError naming the accepted extensions otherwise.
+Format format_for(const std::filesystem::path &path);
+
+// Reads the whole file into a new layer of `scene`, named after the file, and
+// returns the layer's index. Surfaces (OBJ materials, glTF materials) are
+// added to the scene's surface names. Nothing is added to the scene when
+// the file has a problem.
+size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene);
+
+// Which part of a layer to write: the points from `first_point` on and the
+// polygons from `first_polygon` on (polygons must use only those points).
+// The defaults write the whole layer.
+struct WriteRange {
+    uint32_t first_point = 0;
+    uint32_t first_polygon = 0;
+};
+
+// Writes one layer atomically: into a temporary file beside `path`, renamed
+// into place only once complete, so a failure never leaves a partial file.
+void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer,
+                     WriteRange range = {});
+
+}  // namespace sowfield::io
