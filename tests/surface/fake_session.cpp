@@ -223,15 +223,15 @@ void collect_targets(fake_session &scene, const params_typ &settings) {
                                 SF_LAYERS_FOREGROUND);
 }
 
-void install_targets(const std::vector<target_spec> &targets) {
+void install_targets(const std::vector<target_shape> &targets) {
     allocate_target_polygons(static_cast<int32_t>(targets.size()));
     target_count = 0;
-    for (const target_spec &spec : targets) {
+    for (const target_shape &shape : targets) {
         face6_typ &record = target_polygons[static_cast<size_t>(target_count++)];
-        record.allocate_points(static_cast<int32_t>(spec.points.size()));
-        for (size_t k = 0; k < spec.points.size(); ++k) record.points[k] = spec.points[k];
-        record.normal = spec.normal;
-        record.polygon = spec.polygon;
+        record.allocate_points(static_cast<int32_t>(shape.points.size()));
+        for (size_t k = 0; k < shape.points.size(); ++k) record.points[k] = shape.points[k];
+        record.normal = shape.normal;
+        record.polygon = shape.polygon;
     }
 }
 

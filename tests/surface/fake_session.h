@@ -106,13 +106,13 @@ void collect_targets(fake_session &scene, const params_typ &settings);
 
 // One target polygon written straight into `target_polygons`, for tests that
 // need no host.
-struct target_spec {
+struct target_shape {
     std::vector<Point> points;
     Point normal;
     sf_polygon_id polygon = nullptr;
 };
 
 // Replaces `target_polygons` with these records, in order.
-void install_targets(const std::vector<target_spec> &targets);
+void install_targets(const std::vector<target_shape> &targets);
 
 }  // namespace sowfield::testing
