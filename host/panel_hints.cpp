@@ -124,6 +124,13 @@ private:
             fail("the string list of pop-up " + hex(id) + " is null");
             return;
         }
+        // A hint code or an id shifted into this place (a missing word
+        // earlier in the list) is no aligned address; refuse it rather than
+        // read through it.
+        if (list % alignof(const char *) != 0) {
+            fail("the string list of pop-up " + hex(id) + " is not an aligned address (" + hex(list) + ")");
+            return;
+        }
         const auto *entries = reinterpret_cast<const char *const *>(list);
         std::vector<std::string> names;
         for (std::size_t i = 0;; ++i) {
