@@ -1,0 +1,424 @@
+#include "fuzz/entries/plugin_run_input.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <variant>
+
+#include "fuzz/entries/byte_reader.h"
+#include "host/host.h"
+#include "host/panel_service.h"
+#include "numeric/random.h"
+#include "plugin/activate.h"
+#include "settings/options_panel.h"
+#include "settings/params.h"
+
+// Format of an input, in order (every read past the end gives 0):
+//   u32   seed of the plug-in's shared generator, so that a run repeats
+//   u8    mode: bits 0-1 panel (0 basic panel, 1 basic panel cancelled,
+//         2 scripted panel, 3 scripted panel cancelled); bit 2 no message
+//         service; bit 3 no monitor service; bit 4 no scene-objects service;
+//         bit 5 no panel service; bits 6-7 both set: begin_edit refused
+//   u8    layer count (mod kMaxLayers + 1), then per layer:
+//         u8 role (bit 0 foreground, else bit 1 background; bits 2-4 scale)
+//         u8 point count (mod kMaxPoints + 1), three coordinates per point
+//         u8 polygon count (mod kMaxPolygons + 1); per polygon u8 type,
+//            u8 flags, u8 corners (mod kMaxCorners + 1), u8 per corner
+//         u8 map count (mod kMaxMaps + 1); per map u8 type and name, then
+//            per point u8 presence (values follow unless its low 2 bits are 0)
+//   then the panel's answers, read when the panel is posted (see below).
+namespace sowfield::fuzz {
+
+namespace {
+
+using host::Layer;
+using host::PanelValue;
+using host::PanelValues;
+using host::Scene;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr float kInfF = std::numeric_limits<float>::infinity();
+constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
+
+// ---------------------------------------------------------------- the scene
+
+constexpr double kScales[] = {1.0, 1.0, 1e-6, 1e6, 1e-150, 1e150, 1e-300, 1e300};
+
+constexpr double kOddCoordinates[] = {
+    0.0,  -0.0, kNaN,  kInf,   -kInf, DBL_MAX, -DBL_MAX, 1e300, 1e-300, 4.9e-324, 1e154, -1e154,
+    3e38, 1e-9, 1e-15, 1e15, 0.1,  1.0000000000000002,
+};
+
+// A grid value (common, so points coincide and line up), an odd value, or
+// any double at all.
+double coordinate(ByteReader &in, double scale) {
+    const uint8_t kind = in.u8();
+    if (kind < 0xc0) return (kind % 17 - 8) * 0.5 * scale;
+    if (kind < 0xf0) return kOddCoordinates[kind % std::size(kOddCoordinates)];
+    return in.f64();
+}
+
+constexpr float kOddValues[] = {0.0f, -0.0f, kNaNF, kInfF, -kInfF, FLT_MAX, -FLT_MAX, 1e-45f, 1e30f, -1e30f, 1e-30f};
+
+float map_value(ByteReader &in) {
+    const uint8_t kind = in.u8();
+    if (kind < 0xc0) return static_cast<float>(kind % 21 - 10) / 10.0f;
+    if (kind < 0xf0) return kOddValues[kind % std::size(kOddValues)];
+    return in.f32();
+}
+
+struct MapKind {
+    uint32_t type;
+    int dimension;
+};
+constexpr MapKind kMapKinds[] = {
+    {SF_VMAP_WGHT, 1}, {SF_VMAP_TXUV, 2}, {SF_VMAP_MORF, 3}, {SF_VMAP_MNVW, 1}, {SF_VMAP_SPOT, 3},
+};
+// Shared names across types, the clones' own map and an empty name.
+constexpr const char *kMapNames[] = {"w", "uv", "smile", "SF_index", "smile1", ""};
+
+constexpr uint32_t kOtherTypes[] = {SF_ID4('P', 'T', 'C', 'H'), SF_ID4('C', 'U', 'R', 'V'), SF_ID4('B', 'O', 'N', 'E')};
+
+uint32_t polygon_type(ByteReader &in) {
+    const uint8_t kind = in.u8();
+    if (kind < 0xa0) return SF_POLY_FACE;
+    if (kind < 0xf0) return kOtherTypes[kind % std::size(kOtherTypes)];
+    return in.u32();
+}
+
+void decode_layer(ByteReader &in, Scene &scene, size_t index) {
+    Layer &layer = scene.layer(index);
+    const uint8_t role = in.u8();
+    if (role & 1)
+        scene.foreground.push_back(index);
+    else if (role & 2)
+        scene.background.push_back(index);
+    const double scale = kScales[(role >> 2) % std::size(kScales)];
+
+    const int points = in.u8() % (kMaxPoints + 1);
+    for (int i = 0; i < points; ++i) {
+        const double x = coordinate(in, scale);
+        const double y = coordinate(in, scale);
+        const double z = coordinate(in, scale);
+        layer.add_point({x, y, z});
+    }
+
+    const int polygons = in.u8() % (kMaxPolygons + 1);
+    for (int i = 0; i < polygons; ++i) {
+        const uint32_t type = polygon_type(in);
+        const uint32_t flags = in.u8();
+        const int corners = points == 0 ? 0 : in.u8() % (kMaxCorners + 1);
+        std::vector<uint32_t> indices;
+        for (int c = 0; c < corners; ++c) indices.push_back(static_cast<uint32_t>(in.u8() % points));
+        layer.add_polygon(type, indices, 0, flags);
+    }
+
+    const int maps = in.u8() % (kMaxMaps + 1);
+    for (int i = 0; i < maps; ++i) {
+        const uint8_t which = in.u8();
+        const MapKind &kind = kMapKinds[which % std::size(kMapKinds)];
+        host::VertexMap &map = layer.add_vmap(kind.type, kMapNames[(which / 8) % std::size(kMapNames)], kind.dimension);
+        for (uint32_t p = 0; p < layer.point_count(); ++p) {
+            if ((in.u8() & 3) == 0) continue;  // this point has no value
+            float values[4] = {};
+            for (int d = 0; d < kind.dimension; ++d) values[d] = map_value(in);
+            map.set_value(p, values);
+        }
+    }
+}
+
+// ------------------------------------------------------------- the answers
+
+constexpr int32_t kOddIntegers[] = {
+    0, 1, 2, -1, 3, 4, 5, 7, 100, 65536, INT32_MAX, INT32_MIN, INT32_MIN + 1, INT32_MAX - 1,
+};
+
+constexpr double kOddSettings[] = {
+    0.0,     -0.0,   1.0,   -1.0,   0.5,     -0.5,     0.25,    2.0,     10.0,     100.0,   3.1415,   -3.1415,
+    6.283,   1e-300, 4.9e-324, 1e-9, 1e9,    1e150,    -1e150,  1e300,   -1e300,   DBL_MAX, -DBL_MAX, 1.5707963267949,
+};
+
+// The counts that set the length of a run are bounded; INT32_MIN stays
+// reachable, since a negative count costs nothing.
+int32_t clone_count(ByteReader &in) {
+    const int8_t raw = in.i8();
+    return raw == INT8_MIN ? INT32_MIN : raw % (kMaxClones + 1);
+}
+
+int32_t iterations(ByteReader &in) {
+    const auto raw = static_cast<int16_t>(in.u16());
+    return raw == INT16_MIN ? INT32_MIN : raw % (kMaxIterations + 1);
+}
+
+int32_t any_integer(ByteReader &in, uint8_t how) {
+    if (how < 0x60) return kOddIntegers[how % std::size(kOddIntegers)];
+    return static_cast<int32_t>(in.u32());
+}
+
+// Settings are finite: the panel accepts no text for an infinity or NaN, and
+// a panel widget holds none.
+double any_double(ByteReader &in, uint8_t how) {
+    if (how < 0x60) return kOddSettings[how % std::size(kOddSettings)];
+    const double raw = in.f64();
+    if (std::isnan(raw)) return 0.0;
+    if (std::isinf(raw)) return raw > 0 ? DBL_MAX : -DBL_MAX;
+    return raw;
+}
+
+// Raw values through the basic panel: one byte per control says keep (low
+// bit set) or how to choose the new value.
+bool answer_basic(ByteReader &in, PanelValues &values, bool accept) {
+    for (PanelValues::Control &control : values.rows()) {
+        if (!control.value) continue;  // a button
+        const uint8_t how = in.u8();
+        if (how & 1) continue;
+        if (std::holds_alternative<int32_t>(*control.value)) {
+            if (control.label == "Number of Clones")
+                control.value = clone_count(in);
+            else if (control.label == "Iterations")
+                control.value = iterations(in);
+            else
+                control.value = any_integer(in, how >> 1);
+        } else {
+            control.value = any_double(in, how >> 1);
+        }
+    }
+    return accept;
+}
+
+constexpr const char *kOddTexts[] = {
+    "0",    "-1",  "1",     "-0",  "1e308", "-1e308", "nan", "inf",   "-2147483648", "2147483648", "99999999999",
+    "on",   "off", "yes",   "none", "3",    "180",   "-45.5", "25%",  "1e-320",      "",           " 5",
+    "0x10", "+7",  "12abc", "Height", "w",  "smile", "360",   "-720", "50%%",
+};
+constexpr const char *kCountTexts[] = {"0", "-1", "1", "2", "40", "-2147483648", "7", "abc", "1e3", "300", "-300"};
+
+const char *label_of(int index) { return panel_controls[index].label; }
+bool is_button(int index) { return std::strcmp(panel_controls[index].kind, "vButton") == 0; }
+
+// Display texts through the scripted panel service: set or press controls
+// chosen by the next bytes, then OK or Cancel.
+host::PanelScript script_answers(ByteReader &in, bool cancel) {
+    host::PanelScript script;
+    script.cancel = cancel;
+    const int answers = in.u8() % 7;
+    for (int i = 0; i < answers; ++i) {
+        const uint8_t which = in.u8();
+        if (which >= 0xf8) {
+            script.answers.push_back(host::PanelAnswer::set("No such control", "1"));
+            continue;
+        }
+        const int index = which % kPanelControlCount;
+        const std::string label = label_of(index);
+        if (is_button(index)) {
+            script.answers.push_back(host::PanelAnswer::press(label));
+        } else if (label == "Number of Clones" || label == "Iterations") {
+            script.answers.push_back(host::PanelAnswer::set(label, in.pick(kCountTexts)));
+        } else {
+            const uint8_t how = in.u8();
+            std::string value = how & 1 ? std::string(kOddTexts[(how >> 1) % std::size(kOddTexts)]) : in.text(12);
+            script.answers.push_back(host::PanelAnswer::set(label, std::move(value)));
+        }
+    }
+    return script;
+}
+
+// ---------------------------------------------------------------- the checks
+
+// Everything that existed before the run, hashed: positions and polygons of
+// every layer, and the values of every map for the points that existed.
+struct SceneMark {
+    std::vector<uint32_t> points;
+    std::vector<uint32_t> polygons;
+    std::vector<size_t> maps;
+    uint64_t hash = 0;
+};
+
+class Hasher {
+public:
+    void bytes(const void *data, size_t size) {
+        const auto *p = static_cast<const uint8_t *>(data);
+        for (size_t i = 0; i < size; ++i) hash_ = (hash_ ^ p[i]) * 0x100000001b3ull;
+    }
+    template <class T>
+    void value(const T &v) {
+        bytes(&v, sizeof v);
+    }
+    uint64_t result() const { return hash_; }
+
+private:
+    uint64_t hash_ = 0xcbf29ce484222325ull;
+};
+
+uint64_t hash_existing(const Scene &scene, const SceneMark &mark) {
+    Hasher h;
+    for (size_t l = 0; l < mark.points.size(); ++l) {
+        const Layer &layer = scene.layer(l);
+        for (uint32_t p = 0; p < mark.points[l]; ++p) h.value(layer.position(p));
+        for (uint32_t q = 0; q < mark.polygons[l]; ++q) {
+            const host::PolygonView polygon = layer.polygon(q);
+            h.value(polygon.type);
+            h.value(polygon.flags);
+            h.value(polygon.surface);
+            for (uint32_t corner : polygon.points) h.value(corner);
+        }
+        for (size_t m = 0; m < mark.maps[l]; ++m) {
+            const host::VertexMap &map = layer.vmap(m);
+            h.value(map.type());
+            h.bytes(map.name().data(), map.name().size());
+            for (uint32_t p = 0; p < mark.points[l]; ++p) {
+                const float *v = map.value(p);
+                h.value(v != nullptr);
+                if (v != nullptr) h.bytes(v, sizeof(float) * static_cast<size_t>(map.dimension()));
+            }
+        }
+    }
+    return h.result();
+}
+
+SceneMark mark_scene(const Scene &scene) {
+    SceneMark mark;
+    for (size_t l = 0; l < scene.layer_count(); ++l) {
+        mark.points.push_back(scene.layer(l).point_count());
+        mark.polygons.push_back(scene.layer(l).polygon_count());
+        mark.maps.push_back(scene.layer(l).vmap_count());
+    }
+    mark.hash = hash_existing(scene, mark);
+    return mark;
+}
+
+bool grew(const Scene &scene, const SceneMark &mark) {
+    for (size_t l = 0; l < mark.points.size(); ++l) {
+        const Layer &layer = scene.layer(l);
+        if (layer.point_count() != mark.points[l] || layer.polygon_count() != mark.polygons[l] ||
+            layer.vmap_count() != mark.maps[l])
+            return true;
+    }
+    return false;
+}
+
+std::string describe_point(const host::Vec3 &p) {
+    std::ostringstream text;
+    text.precision(17);
+    text << '(' << p[0] << ", " << p[1] << ", " << p[2] << ')';
+    return text.str();
+}
+
+// The first non-finite coordinate and the first non-finite value of each map
+// among the points the run added.
+void check_added_values(const Scene &scene, const SceneMark &mark, std::vector<std::string> &problems) {
+    for (size_t l = 0; l < mark.points.size(); ++l) {
+        const Layer &layer = scene.layer(l);
+        for (uint32_t p = mark.points[l]; p < layer.point_count(); ++p) {
+            const host::Vec3 &q = layer.position(p);
+            if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2])) {
+                problems.push_back("added point " + std::to_string(p) + " of layer " + std::to_string(l) + " is at " +
+                                   describe_point(q));
+                break;
+            }
+        }
+        for (size_t m = 0; m < layer.vmap_count(); ++m) {
+            const host::VertexMap &map = layer.vmap(m);
+            for (uint32_t p = mark.points[l]; p < layer.point_count(); ++p) {
+                const float *v = map.value(p);
+                if (v == nullptr) continue;
+                bool finite = true;
+                for (int d = 0; d < map.dimension(); ++d) finite = finite && std::isfinite(v[d]);
+                if (!finite) {
+                    problems.push_back("added point " + std::to_string(p) + " of layer " + std::to_string(l) +
+                                       " has a non-finite value in map \"" + map.name() + "\"");
+                    break;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const PluginRunChecks &checks) {
+    ByteReader in(bytes);
+    const uint32_t seed = in.u32();
+    const uint8_t mode = in.u8();
+    const int panel_mode = mode & 3;
+    const bool scripted = panel_mode >= 2;
+    const bool cancel = panel_mode == 1 || panel_mode == 3;
+
+    Scene scene;
+    const int layers = in.u8() % (kMaxLayers + 1);
+    for (int l = 0; l < layers; ++l) scene.add_layer("layer " + std::to_string(l));
+    for (int l = 0; l < layers; ++l) decode_layer(in, scene, static_cast<size_t>(l));
+    const SceneMark before = mark_scene(scene);
+
+    // The plug-in's library-lifetime state, as a fresh load would have it
+    // (except the generator's seed, taken from the input so a run repeats).
+    params = params_typ();
+    generator.reseed(static_cast<int32_t>(seed));
+
+    std::ostringstream shown;
+    host::PanelService panels;
+    host::Host host(scene, {.strict = true,
+                            .info_out = &shown,
+                            .error_out = &shown,
+                            .panel = scripted ? host::PanelService::table() : nullptr});
+    if (mode & 0x04) host.hide_service(SF_MESSAGE_SERVICE_NAME);
+    if (mode & 0x08) host.hide_service(SF_MONITOR_SERVICE_NAME);
+    if (mode & 0x10) host.hide_service(SF_SCENE_OBJECTS_SERVICE_NAME);
+    if (mode & 0x20) host.hide_service(SF_PANEL_SERVICE_NAME);
+    const bool refused = (mode & 0xc0) == 0xc0;
+    host.refuse_edit(refused);
+
+    if (scripted) panels.set_script(script_answers(in, cancel));
+    host.basic_panel().set_post_hook([&in, cancel](PanelValues &values) { return answer_basic(in, values, !cancel); });
+
+    const sf_server_record server{SF_MESH_EDIT_CLASS, "Sowfield", &activate, nullptr};
+    int result = 0;
+    {
+        host::PanelService::Scope scope(panels);
+        result = host.run(server);
+    }
+
+    std::vector<std::string> problems;
+    for (const std::string &violation : host.violations()) problems.push_back("contract violation: " + violation);
+    if (refused) {
+        if (result != SF_AFUNC_BADAPP) problems.push_back("a refused edit session did not give SF_AFUNC_BADAPP");
+        if (!host.end_codes().empty()) problems.push_back("end_edit was called without an edit session");
+    } else {
+        if (result != SF_AFUNC_OK) problems.push_back("activate gave " + std::to_string(result));
+        if (host.end_codes().size() != 1)
+            problems.push_back("end_edit was called " + std::to_string(host.end_codes().size()) + " times");
+    }
+
+    bool stopped = cancel;
+    for (const host::Message &message : host.messages()) {
+        if (message.kind != host::Message::Kind::error) continue;
+        stopped = true;
+        if (message.line1.find("internal error") != std::string::npos ||
+            message.line1.find("out of memory") != std::string::npos)
+            problems.push_back("the driver's last guard caught: " + message.line1 + " " + message.line2.value_or(""));
+    }
+    if (!host.end_codes().empty() && host.end_codes().front() != 0) stopped = true;
+    if (scripted) {
+        const host::PanelOutcome *outcome = panels.last_outcome();
+        if (outcome != nullptr && !outcome->accepted) stopped = true;
+        // Refused answers are the user's mistakes; anything else the panel
+        // service recorded is the plug-in's.
+        const size_t answer_errors = outcome != nullptr && outcome->opened ? outcome->errors.size() : 0;
+        if (panels.errors().size() > answer_errors)
+            problems.push_back("panel service: " + panels.errors().front());
+    }
+    if (mode & 0x20) stopped = true;  // no panel, no settings: nothing to do
+    if (stopped && grew(scene, before)) problems.push_back("a run that stopped left geometry or maps behind");
+
+    if (hash_existing(scene, before) != before.hash) problems.push_back("the run changed what existed before it");
+    if (checks.finite_output) check_added_values(scene, before, problems);
+    return problems;
+}
+
+}  // namespace sowfield::fuzz
