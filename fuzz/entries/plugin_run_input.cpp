@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "fuzz/entries/byte_reader.h"
+#include "fuzz/entries/scene_checks.h"
 #include "host/host.h"
 #include "host/panel_service.h"
 #include "numeric/random.h"
@@ -29,7 +30,8 @@
 //         u8 point count (mod kMaxPoints + 1), three coordinates per point
 //         u8 polygon count (mod kMaxPolygons + 1); per polygon u8 type,
 //            u8 flags, u8 corners (mod kMaxCorners + 1), u8 per corner
-//         u8 map count (mod kMaxMaps + 1); per map u8 type and name, then
+//         u8 map count (mod kMaxMaps + 1); per map u8 type (bits 0-2) and
+//            name (bits 3-7), then
 //            per point u8 presence (values follow unless its low 2 bits are 0)
 //   then the panel's answers, read when the panel is posted (see below).
 namespace sowfield::fuzz {
@@ -122,8 +124,8 @@ void decode_layer(ByteReader &in, Scene &scene, size_t index) {
     const int maps = in.u8() % (kMaxMaps + 1);
     for (int i = 0; i < maps; ++i) {
         const uint8_t which = in.u8();
-        const MapKind &kind = kMapKinds[which % std::size(kMapKinds)];
-        host::VertexMap &map = layer.add_vmap(kind.type, kMapNames[(which / 8) % std::size(kMapNames)], kind.dimension);
+        const MapKind &kind = kMapKinds[(which & 7) % std::size(kMapKinds)];
+        host::VertexMap &map = layer.add_vmap(kind.type, kMapNames[(which >> 3) % std::size(kMapNames)], kind.dimension);
         for (uint32_t p = 0; p < layer.point_count(); ++p) {
             if ((in.u8() & 3) == 0) continue;  // this point has no value
             float values[4] = {};
@@ -229,120 +231,10 @@ host::PanelScript script_answers(ByteReader &in, bool cancel) {
     return script;
 }
 
-// ---------------------------------------------------------------- the checks
-
-// Everything that existed before the run, hashed: positions and polygons of
-// every layer, and the values of every map for the points that existed.
-struct SceneMark {
-    std::vector<uint32_t> points;
-    std::vector<uint32_t> polygons;
-    std::vector<size_t> maps;
-    uint64_t hash = 0;
-};
-
-class Hasher {
-public:
-    void bytes(const void *data, size_t size) {
-        const auto *p = static_cast<const uint8_t *>(data);
-        for (size_t i = 0; i < size; ++i) hash_ = (hash_ ^ p[i]) * 0x100000001b3ull;
-    }
-    template <class T>
-    void value(const T &v) {
-        bytes(&v, sizeof v);
-    }
-    uint64_t result() const { return hash_; }
-
-private:
-    uint64_t hash_ = 0xcbf29ce484222325ull;
-};
-
-uint64_t hash_existing(const Scene &scene, const SceneMark &mark) {
-    Hasher h;
-    for (size_t l = 0; l < mark.points.size(); ++l) {
-        const Layer &layer = scene.layer(l);
-        for (uint32_t p = 0; p < mark.points[l]; ++p) h.value(layer.position(p));
-        for (uint32_t q = 0; q < mark.polygons[l]; ++q) {
-            const host::PolygonView polygon = layer.polygon(q);
-            h.value(polygon.type);
-            h.value(polygon.flags);
-            h.value(polygon.surface);
-            for (uint32_t corner : polygon.points) h.value(corner);
-        }
-        for (size_t m = 0; m < mark.maps[l]; ++m) {
-            const host::VertexMap &map = layer.vmap(m);
-            h.value(map.type());
-            h.bytes(map.name().data(), map.name().size());
-            for (uint32_t p = 0; p < mark.points[l]; ++p) {
-                const float *v = map.value(p);
-                h.value(v != nullptr);
-                if (v != nullptr) h.bytes(v, sizeof(float) * static_cast<size_t>(map.dimension()));
-            }
-        }
-    }
-    return h.result();
-}
-
-SceneMark mark_scene(const Scene &scene) {
-    SceneMark mark;
-    for (size_t l = 0; l < scene.layer_count(); ++l) {
-        mark.points.push_back(scene.layer(l).point_count());
-        mark.polygons.push_back(scene.layer(l).polygon_count());
-        mark.maps.push_back(scene.layer(l).vmap_count());
-    }
-    mark.hash = hash_existing(scene, mark);
-    return mark;
-}
-
-bool grew(const Scene &scene, const SceneMark &mark) {
-    for (size_t l = 0; l < mark.points.size(); ++l) {
-        const Layer &layer = scene.layer(l);
-        if (layer.point_count() != mark.points[l] || layer.polygon_count() != mark.polygons[l] ||
-            layer.vmap_count() != mark.maps[l])
-            return true;
-    }
-    return false;
-}
-
-std::string describe_point(const host::Vec3 &p) {
-    std::ostringstream text;
-    text.precision(17);
-    text << '(' << p[0] << ", " << p[1] << ", " << p[2] << ')';
-    return text.str();
-}
-
-// The first non-finite coordinate and the first non-finite value of each map
-// among the points the run added.
-void check_added_values(const Scene &scene, const SceneMark &mark, std::vector<std::string> &problems) {
-    for (size_t l = 0; l < mark.points.size(); ++l) {
-        const Layer &layer = scene.layer(l);
-        for (uint32_t p = mark.points[l]; p < layer.point_count(); ++p) {
-            const host::Vec3 &q = layer.position(p);
-            if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2])) {
-                problems.push_back("added point " + std::to_string(p) + " of layer " + std::to_string(l) + " is at " +
-                                   describe_point(q));
-                break;
-            }
-        }
-        for (size_t m = 0; m < layer.vmap_count(); ++m) {
-            const host::VertexMap &map = layer.vmap(m);
-            for (uint32_t p = mark.points[l]; p < layer.point_count(); ++p) {
-                const float *v = map.value(p);
-                if (v == nullptr) continue;
-                bool finite = true;
-                for (int d = 0; d < map.dimension(); ++d) finite = finite && std::isfinite(v[d]);
-                if (!finite) {
-                    problems.push_back("added point " + std::to_string(p) + " of layer " + std::to_string(l) +
-                                       " has a non-finite value in map \"" + map.name() + "\"");
-                    break;
-                }
-            }
-        }
-    }
-}
-
 }  // namespace
 
-std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const PluginRunChecks &checks) {
+std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const PluginRunChecks &checks,
+                                          PluginRunSummary *summary) {
     ByteReader in(bytes);
     const uint32_t seed = in.u32();
     const uint8_t mode = in.u8();
@@ -414,10 +306,20 @@ std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const 
             problems.push_back("panel service: " + panels.errors().front());
     }
     if (mode & 0x20) stopped = true;  // no panel, no settings: nothing to do
-    if (stopped && grew(scene, before)) problems.push_back("a run that stopped left geometry or maps behind");
+    if (stopped && grew_since(scene, before)) problems.push_back("a run that stopped left geometry or maps behind");
 
-    if (hash_existing(scene, before) != before.hash) problems.push_back("the run changed what existed before it");
-    if (checks.finite_output) check_added_values(scene, before, problems);
+    if (summary != nullptr) {
+        summary->panel_posted = scripted ? panels.post_count() > 0 : !host.basic_panel().posts().empty();
+        for (size_t l = 0; l < scene.layer_count(); ++l) {
+            summary->points_kept += scene.layer(l).point_count() - before.points[l];
+            summary->polygons_kept += scene.layer(l).polygon_count() - before.polygons[l];
+        }
+        for (const host::Message &message : host.messages())
+            if (message.kind == host::Message::Kind::error) summary->errors.push_back(message.line1);
+    }
+    if (!unchanged_since(scene, before)) problems.push_back("the run changed what existed before it");
+    if (checks.finite_output)
+        for (std::string &found : non_finite_additions(scene, before)) problems.push_back(std::move(found));
     return problems;
 }
 

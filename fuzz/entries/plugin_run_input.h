@@ -43,8 +43,17 @@ struct PluginRunChecks {
     bool finite_output = true;
 };
 
+// What a run did, for tests that check an input does what it was made for.
+struct PluginRunSummary {
+    bool panel_posted = false;
+    int64_t points_kept = 0;    // points the run left in the scene
+    int64_t polygons_kept = 0;  // polygons the run left in the scene
+    std::vector<std::string> errors;  // first line of each error message shown
+};
+
 // Problems found, each a sentence; empty when the run behaved.
-std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const PluginRunChecks &checks);
+std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const PluginRunChecks &checks,
+                                          PluginRunSummary *summary = nullptr);
 inline std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes) { return run_plugin_input(bytes, {}); }
 
 // Bounds of the decoded input, for seeds and tests that build inputs.
