@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ namespace sowfield {
 
 int32_t morph_suffix = 0;
 point_id_map point_map;
+int64_t non_finite_left_out = 0;
 
 namespace {
 
@@ -77,6 +79,26 @@ void prepare_constants(const params_typ &settings) {
 }
 
 // The point's value in the named map, when it has one.
+bool all_finite(const float *values, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) return false;
+    return true;
+}
+
+bool all_finite(const Point &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// Writes one value of a made point, unless it is not finite: the point then
+// has no value in that map, and the run counts what it left out.
+void write_value(sf_edit_session &edit, sf_point_id to, uint32_t type, const char *name, int32_t dimension,
+                 const float *values) {
+    if (to == nullptr) return;
+    if (!all_finite(values, dimension)) {
+        ++non_finite_left_out;
+        return;
+    }
+    edit.set_point_vmap(edit.state, to, type, name, dimension, values);
+}
+
 bool read_value(sf_edit_session &edit, uint32_t type, const char *name, sf_point_id point, float *values) {
     edit.select_vmap(edit.state, nullptr, type, name);
     return edit.get_point_vmap(edit.state, point, values) != 0;
@@ -88,8 +110,7 @@ void copy_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type,
                sf_point_id to) {
     float values[kMostValues];
     for (const vmap_name_node *node = list; node != nullptr; node = node->next) {
-        if (read_value(edit, type, node->name, from, values) && to != nullptr)
-            edit.set_point_vmap(edit.state, to, type, node->name, dimension, values);
+        if (read_value(edit, type, node->name, from, values)) write_value(edit, to, type, node->name, dimension, values);
     }
 }
 
@@ -104,8 +125,7 @@ void copy_morphs(sf_edit_session &edit, const params_typ &settings, sf_point_id 
         values[0] = static_cast<float>(d.x);
         values[1] = static_cast<float>(d.y);
         values[2] = static_cast<float>(d.z);
-        if (to != nullptr)
-            edit.set_point_vmap(edit.state, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, values);
+        write_value(edit, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, values);
     }
 }
 
@@ -173,7 +193,12 @@ int copy_polygon(void *context, const sf_polygon_record *polygon) {
             continue;
         }
         const Point q = transform_point(plan.position, settings) + current_site->position;
-        const sf_point_id made = edit.add_point(edit.state, q.data());
+        // A position that is not finite is not made: the polygons over it are
+        // left out as over a point the host refuses. Its values are still
+        // read (and its morphs turned), so the clone's draws stay in order.
+        const bool finite = all_finite(q);
+        if (!finite) ++non_finite_left_out;
+        const sf_point_id made = finite ? edit.add_point(edit.state, q.data()) : nullptr;
         point_map.insert(plan.source, made);
         new_points[i] = made;
         copy_vertex_maps(edit, settings, vertex, made);

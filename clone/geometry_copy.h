@@ -17,6 +17,14 @@ extern int32_t morph_suffix;
 // every clone, so points are shared within a clone and never across clones.
 extern point_id_map point_map;
 
+// Points and vertex-map values of the run's clones left out because they were
+// not finite numbers: a coordinate that is not a number or infinite in the
+// background or under a site, or a size, jitter or weight factor that
+// overflowed. Such a point is not made, so the polygons over it are left out;
+// such a value is not written. The driver zeroes it before the clones and
+// reports it once after them.
+extern int64_t non_finite_left_out;
+
 // The weight map that tells each clone's points apart: the clone's index over
 // the number of clones.
 inline constexpr char kCloneIndexMap[] = "SF_index";

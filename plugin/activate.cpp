@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "clone/clone_transform.h"
@@ -127,11 +128,22 @@ int32_t collect_targets() {
     return edit_code;
 }
 
+// Said once a run, after the clones: what the clones could not hold because
+// it was not a finite number (see non_finite_left_out).
+void report_left_out() {
+    if (non_finite_left_out == 0 || message_service == nullptr) return;
+    const std::string line1 = "Sowfield left out " + std::to_string(non_finite_left_out) +
+                              " clone points or values that were not finite numbers.";
+    message_service->show_info(line1.c_str(),
+                               "Look for coordinates at infinity or not a number, or lower the size and jitter.");
+}
+
 void build_clones() {
     sf_monitor *monitor = nullptr;
     if (monitor_service != nullptr) monitor = monitor_service->monitor_create("Hello", "Randomising positions...");
     if (monitor != nullptr) monitor->monitor_init(monitor->state, params.clone_count);
     current_site = site_list;
+    non_finite_left_out = 0;
     // The distribution makes one site per clone; should the list end early,
     // the loop ends with it rather than build a clone on no site.
     for (int32_t i = 0; i < params.clone_count && current_site != nullptr; ++i) {
@@ -146,6 +158,7 @@ void build_clones() {
         monitor->monitor_done(monitor->state);
         monitor_service->monitor_destroy(monitor);
     }
+    report_left_out();
 }
 
 int run_command(sf_get_global_fn get_global, sf_begin_edit_fn begin_edit) {
