@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -26,6 +28,9 @@ using host::PanelValues;
 using Settings = std::vector<std::pair<std::string, PanelValue>>;
 
 constexpr uint32_t kPatch = SF_ID4('P', 'T', 'C', 'H');
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
 
 // Settings under which a clone is the background moved onto its site and
 // nothing else: no turn, no size change, no jitter, no alignment.
@@ -89,29 +94,44 @@ Vec3 site_of(const Layer &fg, uint32_t first_added, const Layer &bg, int64_t clo
     return {copy[0] - original[0], copy[1] - original[1], copy[2] - original[2]};
 }
 
-struct Hostile {
-    const char *name;
-    std::function<void(TwoLayerScene &)> build;
-    Settings settings;
-    std::optional<Lines> stops_with;  // the one message, when the run stops
-    bool panel_shown = true;
-    int clones = 0;  // clones built when it does not stop
-    // Further checks of the result: the scene, the foreground's point count
-    // before the run, the points of one clone.
-    std::function<void(const TwoLayerScene &, uint32_t, int64_t)> check;
+// What a run left, for the checks of one row.
+struct Outcome {
+    const TwoLayerScene &world;
+    uint32_t first_added;  // the foreground's point count before the run
+    CloneSize per_clone;   // what the background offers one clone
+    std::vector<std::string> notices;  // first lines of the info messages
 };
 
 using Build = std::function<void(TwoLayerScene &)>;
-using Check = std::function<void(const TwoLayerScene &, uint32_t, int64_t)>;
+using Check = std::function<void(const Outcome &)>;
+
+struct Hostile {
+    const char *name;
+    Build build;
+    Settings settings;
+    std::optional<Lines> stops_with;  // the one message, when the run stops
+    bool panel_shown = true;
+    // Clones built whole when the run does not stop; none when 0 or less.
+    // Rows that leave parts out count with their own check instead.
+    std::optional<int> whole_clones;
+    Check check;
+};
+
+void PrintTo(const Hostile &row, std::ostream *out) { *out << row.name; }
 
 // A row whose run stops with one message and adds nothing.
 Hostile stops(const char *name, Build build, Settings settings, Lines message, bool panel_shown) {
     return {name, std::move(build), std::move(settings), std::move(message), panel_shown, 0, {}};
 }
 
-// A row whose run builds `clones` clones (none when 0 or less).
+// A row whose run builds `clones` whole clones and says nothing.
 Hostile builds(const char *name, Build build, Settings settings, int clones, Check check = {}) {
     return {name, std::move(build), std::move(settings), std::nullopt, true, clones, std::move(check)};
+}
+
+// A row whose run leaves out what is not finite; `check` counts the rest.
+Hostile leaves_out(const char *name, Build build, Settings settings, Check check) {
+    return {name, std::move(build), std::move(settings), std::nullopt, true, std::nullopt, std::move(check)};
 }
 
 class HostileScene : public ModuleTest, public ::testing::WithParamInterface<Hostile> {
@@ -121,6 +141,12 @@ protected:
             for (const auto &[label, value] : settings) EXPECT_TRUE(panel.set(label, value)) << label;
             return true;
         });
+    }
+    std::vector<std::string> notices() const {
+        std::vector<std::string> lines;
+        for (const host::Message &message : host.messages())
+            if (message.kind == host::Message::Kind::info) lines.push_back(message.line1);
+        return lines;
     }
 };
 
@@ -146,22 +172,26 @@ TEST_P(HostileScene, EndsAsDecidedAndKeepsTheInvariants) {
         return;
     }
     EXPECT_TRUE(errors().empty()) << errors().front().first;
-    const CloneSize size = clone_size(world.bg);
-    EXPECT_EQ(world.fg.point_count() - fg_points, c.clones * size.points);
-    EXPECT_EQ(host.polygons_added(), c.clones * size.polygons);
-    if (c.clones <= 0) {
-        EXPECT_FALSE(fuzz::grew_since(world.scene, before)) << "no clone, yet something was added";
+    const Outcome outcome{world, fg_points, clone_size(world.bg), notices()};
+    if (c.whole_clones) {
+        EXPECT_TRUE(outcome.notices.empty()) << outcome.notices.front();
+        EXPECT_EQ(world.fg.point_count() - fg_points, *c.whole_clones * outcome.per_clone.points);
+        EXPECT_EQ(host.polygons_added(), *c.whole_clones * outcome.per_clone.polygons);
+        if (*c.whole_clones <= 0) {
+            EXPECT_FALSE(fuzz::grew_since(world.scene, before)) << "no clone, yet something was added";
+        }
     }
-    if (c.check) c.check(world, fg_points, size.points);
+    if (c.check) c.check(outcome);
 }
 
 // Under plain settings every clone's points are the background's, moved by
 // its site; `site_ok` says where a site may lie.
-auto sites_where(std::function<bool(const Vec3 &)> site_ok) {
-    return [site_ok](const TwoLayerScene &w, uint32_t first, int64_t per_clone) {
-        const int64_t clones = (w.fg.point_count() - first) / per_clone;
+Check sites_where(std::function<bool(const Vec3 &)> site_ok) {
+    return [site_ok](const Outcome &o) {
+        const int64_t per_clone = o.per_clone.points;
+        const int64_t clones = (o.world.fg.point_count() - o.first_added) / per_clone;
         for (int64_t k = 0; k < clones; ++k) {
-            const Vec3 site = site_of(w.fg, first, w.bg, k, per_clone);
+            const Vec3 site = site_of(o.world.fg, o.first_added, o.world.bg, k, per_clone);
             EXPECT_TRUE(site_ok(site)) << "clone " << k << " stands at (" << site[0] << ", " << site[1] << ", "
                                        << site[2] << ")";
         }
@@ -169,6 +199,56 @@ auto sites_where(std::function<bool(const Vec3 &)> site_ok) {
 }
 
 bool near(double a, double b) { return std::fabs(a - b) <= 1e-9; }
+
+bool finite(const Vec3 &p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
+
+// The number of points and values a run said it left out: 0 without a
+// notice; -1 when the notice is not the one expected.
+int64_t left_out(const Outcome &o) {
+    if (o.notices.empty()) return 0;
+    EXPECT_EQ(o.notices.size(), 1u) << "the run should say it once";
+    long long count = -1;
+    char rest[64] = {};
+    if (std::sscanf(o.notices.front().c_str(), "Sowfield left out %lld clone points or values that were %63[^.]", &count,
+                    rest) != 2 ||
+        std::string(rest) != "not finite numbers")
+        ADD_FAILURE() << "unexpected notice: " << o.notices.front();
+    return count;
+}
+
+// Every clone made the background's finite points, and the polygons whose
+// corners are all finite; it left out the others and said how many.
+Check finite_parts_of(int clones) {
+    return [clones](const Outcome &o) {
+        const Layer &bg = o.world.bg;
+        std::set<uint32_t> reached;
+        int64_t whole_polygons = 0;
+        for (uint32_t q = 0; q < bg.polygon_count(); ++q) {
+            bool all = true;
+            for (uint32_t p : bg.polygon_points(q)) {
+                reached.insert(p);
+                all = all && finite(bg.position(p));
+            }
+            whole_polygons += all;
+        }
+        int64_t finite_points = 0;
+        for (uint32_t p : reached) finite_points += finite(bg.position(p));
+        const int64_t made = o.world.fg.point_count() - o.first_added;
+        EXPECT_EQ(made, clones * finite_points);
+        EXPECT_EQ(static_cast<int64_t>(o.world.fg.polygon_count()) - 1, clones * whole_polygons);
+        EXPECT_EQ(left_out(o), clones * (static_cast<int64_t>(reached.size()) - finite_points));
+    };
+}
+
+// Clones whose positions were not finite are missing point for point, and
+// the notice counts exactly what is missing.
+Check missing_what_was_said(int clones) {
+    return [clones](const Outcome &o) {
+        const int64_t made = o.world.fg.point_count() - o.first_added;
+        EXPECT_EQ(made + left_out(o), clones * o.per_clone.points);
+        EXPECT_LE(static_cast<int64_t>(o.world.fg.polygon_count()) - 1, clones * o.per_clone.polygons);
+    };
+}
 
 void floor_and_cube(TwoLayerScene &w) {
     add_floor(w.fg);
@@ -193,8 +273,8 @@ const Hostile kHostile[] = {
             add_cube(w.bg, {0, 0.5, 0}, 1.0, {.type = kPatch});
         },
         plain(3), 3,
-        [](const TwoLayerScene &w, uint32_t, int64_t) {
-            for (uint32_t q = 1; q < w.fg.polygon_count(); ++q) EXPECT_EQ(w.fg.polygon_type(q), kPatch) << q;
+        [](const Outcome &o) {
+            for (uint32_t q = 1; q < o.world.fg.polygon_count(); ++q) EXPECT_EQ(o.world.fg.polygon_type(q), kPatch) << q;
         }),
     builds(
         "OneAndTwoPointTargetsPutEveryCloneAtTheOrigin",
@@ -249,6 +329,51 @@ const Hostile kHostile[] = {
     builds("InvertedAngleBoundsStillBuildEveryClone", floor_and_cube,
            with(plain(4), {{"Random rotation H Min", 3.0}, {"H Max", -3.0}, {"P Min", 1.0}, {"P Max", -1.0}}), 4),
     builds("HugeJitterStaysFinite", floor_and_cube, with(plain(4), {{"Jitter Cloned points", 1e300}}), 4),
+    leaves_out(
+        "NotANumberInTheBackgroundIsLeftOutOfEveryClone",
+        [](TwoLayerScene &w) {
+            add_floor(w.fg);
+            add_cube(w.bg, {0, 0.5, 0}, 1.0);
+            add_triangle(w.bg, {2, 0, 0}, {kNaN, 0, 0}, {2, 1, 0});
+            add_triangle(w.bg, {3, 0, 0}, {3, kInf, 0}, {3, 1, 0});
+        },
+        plain(3), finite_parts_of(3)),
+    leaves_out(
+        "ValuesThatAreNotFiniteAreNotWritten",
+        [](TwoLayerScene &w) {
+            add_floor(w.fg);
+            add_cube(w.bg, {0, 0.5, 0}, 1.0);
+            for (uint32_t p = 0; p < 8; ++p) set_uv(w.bg, "uv", p, p == 0 ? kNaNF : 0.5f, 0.5f);
+            set_weight(w.bg, "w", 1, std::numeric_limits<float>::infinity());
+            set_morph(w.bg, "smile", 2, 1e30f, 0, 0);  // large, yet a float: kept
+        },
+        with(plain(2), {{"Size Variations", 0.0}}),
+        [](const Outcome &o) {
+            const host::VertexMap *uv = o.world.fg.find_vmap(SF_VMAP_TXUV, "uv");
+            ASSERT_NE(uv, nullptr);
+            EXPECT_EQ(o.world.fg.point_count() - o.first_added, 2 * 8u);
+            EXPECT_EQ(uv->value_count(), 2 * 7u);
+            EXPECT_EQ(o.world.fg.find_vmap(SF_VMAP_WGHT, "w"), nullptr);
+            const host::VertexMap *smile = o.world.fg.find_vmap(SF_VMAP_MORF, "smile");
+            ASSERT_NE(smile, nullptr);
+            EXPECT_EQ(smile->value_count(), 2u);
+            EXPECT_EQ(left_out(o), 2 * 2);
+        }),
+    leaves_out(
+        "NotANumberTargetLeavesTheClonesOnItOut",
+        [](TwoLayerScene &w) {
+            add_floor(w.fg);
+            add_triangle(w.fg, {0, 0, 0}, {0, kNaN, 1}, {1, 0, 1});
+            add_cube(w.bg, {0, 0.5, 0}, 1.0);
+        },
+        plain(6), missing_what_was_said(6)),
+    leaves_out(
+        "JitterThatOverflowsIsLeftOut",
+        [](TwoLayerScene &w) {
+            add_floor(w.fg);
+            add_cube(w.bg, {0, 500, 0}, 1000.0);
+        },
+        with(plain(4), {{"Jitter Cloned points", 1e308}}), missing_what_was_said(4)),
 };
 
 INSTANTIATE_TEST_SUITE_P(Degenerate, HostileScene, ::testing::ValuesIn(kHostile),
