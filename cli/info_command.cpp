@@ -1,0 +1,113 @@
+// `sowfield info FILE`: what a mesh file holds as the host sees it, so the
+// user can pick --select surfaces and weight-map names before scattering.
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "io/mesh_file.h"
+#include "sowfield_host.h"
+
+namespace sowfield::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char *kExamples = R"(
+Examples:
+  sowfield info ground.obj
+  sowfield info sowfield-demo.glb
+)";
+
+// A four-letter type code as its letters, or in hex when they are not printable.
+std::string type_name(uint32_t code) {
+    std::string letters;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((code >> shift) & 0xFFu);
+        if (c < 0x20 || c > 0x7E) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "0x%08x", code);
+            return hex;
+        }
+        letters += c;
+    }
+    return letters;
+}
+
+std::string count(uint64_t n, const char *one, const char *many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void describe_layer(const host::Scene &scene, const host::Layer &layer, std::ostream &out) {
+    out << "layer \"" << layer.name << "\": " << count(layer.point_count(), "point", "points") << ", "
+        << count(layer.polygon_count(), "polygon", "polygons") << "\n";
+
+    std::map<uint32_t, uint64_t> types;
+    std::map<uint32_t, uint64_t> surfaces;
+    std::map<size_t, uint64_t> sizes;
+    for (uint32_t p = 0; p < layer.polygon_count(); ++p) {
+        ++types[layer.polygon_type(p)];
+        ++surfaces[layer.polygon_surface(p)];
+        ++sizes[layer.polygon_points(p).size()];
+    }
+    if (!types.empty()) {
+        out << "  polygon types:";
+        for (const auto &[type, n] : types) out << "  " << type_name(type) << " " << n;
+        out << "\n  polygon sizes:";
+        for (const auto &[size, n] : sizes) out << "  " << count(size, "point", "points") << " x" << n;
+        out << "\n  surfaces:\n";
+        for (const auto &[surface, n] : surfaces)
+            out << "    \"" << scene.surface_name(surface) << "\"  " << count(n, "polygon", "polygons") << "\n";
+    }
+    if (layer.vmap_count() == 0) {
+        out << "  vertex maps: none\n";
+        return;
+    }
+    // Grouped by type in the order the copy carries them, then any other type.
+    std::map<uint32_t, std::vector<const host::VertexMap *>> by_type;
+    for (size_t m = 0; m < layer.vmap_count(); ++m) by_type[layer.vmap(m).type()].push_back(&layer.vmap(m));
+    out << "  vertex maps:\n";
+    const auto print_type = [&](uint32_t type) {
+        const auto found = by_type.find(type);
+        if (found == by_type.end()) return;
+        for (const host::VertexMap *map : found->second)
+            out << "    " << type_name(type) << "  \"" << map->name() << "\"  " << map->dimension() << " per point, "
+                << count(map->value_count(), "point", "points") << " with a value\n";
+        by_type.erase(found);
+    };
+    for (const uint32_t type : {SF_VMAP_TXUV, SF_VMAP_WGHT, SF_VMAP_MORF, SF_VMAP_MNVW, SF_VMAP_SPOT}) print_type(type);
+    while (!by_type.empty()) print_type(by_type.begin()->first);
+}
+
+int run_info(const fs::path &file) {
+    host::Scene scene;
+    try {
+        io::read_mesh_file(file, scene);
+    } catch (const io::MeshFileError &error) {
+        std::cerr << "sowfield: " << error.what() << "\n";
+        return exit_bad_input;
+    }
+    std::error_code error;
+    const auto bytes = fs::file_size(file, error);
+    std::cout << file.string();
+    if (!error) std::cout << " (" << bytes << " bytes)";
+    std::cout << "\n";
+    for (size_t l = 0; l < scene.layer_count(); ++l) describe_layer(scene, scene.layer(l), std::cout);
+    return exit_ok;
+}
+
+}  // namespace
+
+Command add_info_command(CLI::App &app) {
+    auto file = std::make_shared<fs::path>();
+    CLI::App *command = app.add_subcommand(
+        "info", "Show a mesh file's layers, point and polygon counts, polygon types, surfaces and vertex maps");
+    command->add_option("FILE", *file, "Mesh file (.obj, .gltf, .glb)")->required()->type_name("FILE");
+    command->footer(kExamples);
+    return {command, [file] { return run_info(*file); }};
+}
+
+}  // namespace sowfield::cli

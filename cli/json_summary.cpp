@@ -1,0 +1,66 @@
+#include "cli/json_summary.h"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/exit_codes.h"
+
+namespace sowfield::cli {
+
+const char *status_word(int exit_code) {
+    switch (exit_code) {
+    case exit_ok: return "ok";
+    case exit_usage: return "usage";
+    case exit_bad_input: return "bad input";
+    case exit_plugin: return "plug-in";
+    case exit_refused: return "refused";
+    case exit_write_failed: return "write failed";
+    case exit_memory: return "memory";
+    case exit_interrupted: return "interrupted";
+    default: return "failed";
+    }
+}
+
+std::string summary_json(const RunSummary &summary) {
+    using nlohmann::ordered_json;
+    ordered_json out;
+    out["command"] = summary.command;
+    out["status"] = status_word(summary.exit_code);
+    out["exit_code"] = summary.exit_code;
+    out["error"] = summary.error ? ordered_json(*summary.error) : ordered_json(nullptr);
+    out["plugin"] = summary.plugin;
+    out["inputs"] = summary.inputs;
+    out["clones"] = summary.clones;
+    out["added"] = {{"points", summary.points_added},
+                    {"polygons", summary.polygons_added},
+                    {"maps", summary.maps_added},
+                    {"values", summary.values_written}};
+    ordered_json messages = ordered_json::array();
+    for (const host::Message &message : summary.messages)
+        messages.push_back({{"kind", message.kind == host::Message::Kind::error ? "error" : "info"},
+                            {"line1", message.line1},
+                            {"line2", message.line2 ? ordered_json(*message.line2) : ordered_json(nullptr)}});
+    out["messages"] = std::move(messages);
+    out["panel_errors"] = summary.panel_errors;
+    if (summary.output)
+        out["output"] = {{"path", *summary.output}, {"bytes", summary.output_bytes}, {"clones_only", summary.clones_only}};
+    else
+        out["output"] = nullptr;
+    if (summary.memory) {
+        ordered_json memory = {{"estimate", summary.memory->total()},
+                               {"scene", summary.memory->scene_bytes},
+                               {"plugin", summary.memory->plugin_bytes},
+                               {"writer", summary.memory->writer_bytes}};
+        if (summary.memory_limit) {
+            memory["limit"] = summary.memory_limit->bytes;
+            memory["limit_source"] = summary.memory_limit->source;
+        }
+        out["memory"] = std::move(memory);
+    } else {
+        out["memory"] = nullptr;
+    }
+    out["seconds"] = {{"read", summary.read_seconds}, {"run", summary.run_seconds}, {"write", summary.write_seconds}};
+    // Replace rather than throw on text that is not UTF-8 (a map name from a file).
+    return out.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace sowfield::cli

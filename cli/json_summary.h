@@ -1,0 +1,55 @@
+// The machine-readable account of one scatter or demo run that --json prints
+// on standard output: what was added, what the plug-in said, how long each
+// phase took and where the result went.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/memory_guard.h"
+#include "host/message_service.h"
+
+namespace sowfield::cli {
+
+struct RunSummary {
+    std::string command;  // "scatter" or "demo"
+    int exit_code = 0;
+    std::optional<std::string> error;  // the tool's own message when it failed
+    std::string plugin;                // the module's path
+    std::vector<std::string> inputs;   // files read, surface first
+
+    int64_t clones = 0;  // "Number of Clones" as the panel handed it back
+    int64_t points_added = 0;
+    int64_t polygons_added = 0;
+    int64_t maps_added = 0;      // vertex maps the run created in the foreground
+    int64_t values_written = 0;  // vertex-map values written
+    std::vector<host::Message> messages;  // shown by the plug-in, in order
+    std::vector<std::string> panel_errors;
+
+    std::optional<std::string> output;  // written file, absent when nothing was written
+    uint64_t output_bytes = 0;
+    bool clones_only = false;
+
+    std::optional<MemoryEstimate> memory;
+    std::optional<MemoryLimit> memory_limit;
+
+    // Wall-clock seconds of each phase (0 when it did not happen).
+    double read_seconds = 0.0;
+    double run_seconds = 0.0;
+    double write_seconds = 0.0;
+};
+
+// The summary as one JSON object followed by a newline. Keys: command,
+// status ("ok", "usage", "bad input", "plug-in", "refused", "write failed",
+// "memory", "interrupted"), exit_code, error, plugin, inputs, clones, added
+// {points, polygons, maps, values}, messages [{kind, line1, line2}],
+// panel_errors, output {path, bytes, clones_only} or null, memory {estimate
+// parts, limit, limit_source} or null, seconds {read, run, write}.
+std::string summary_json(const RunSummary &summary);
+
+// The status word of an exit code, as in summary_json.
+const char *status_word(int exit_code);
+
+}  // namespace sowfield::cli

@@ -1,0 +1,290 @@
+#include "cli/memory_guard.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "sowfield_host.h"
+
+namespace sowfield::cli {
+namespace {
+
+// The host's storage per element (host/scene.h).
+constexpr uint64_t kPointBytes = 24;          // three doubles
+constexpr uint64_t kPolygonBytes = 12;        // corner span and attributes
+constexpr uint64_t kCornerBytes = 4;          // one point index
+constexpr uint64_t kPresenceBytes = 1;        // a map's has-a-value byte per point
+// The plug-in's records: a site and its grid entry per clone; a collected
+// target polygon (record plus its point positions); a point-map slot per
+// background point.
+constexpr uint64_t kSiteBytes = 160;
+constexpr uint64_t kTargetPolygonBytes = 64;
+constexpr uint64_t kTargetCornerBytes = 24;
+constexpr uint64_t kPointMapBytes = 32;
+// Writers: glTF holds single-precision positions and map values and 32-bit
+// triangle indices in one buffer and then serialises it (a second copy; the
+// text form's base64 adds a third of it again). OBJ text is streamed through
+// a bounded buffer.
+constexpr uint64_t kGltfPositionBytes = 12;
+constexpr uint64_t kTriangleBytes = 12;
+constexpr uint64_t kStreamBufferBytes = uint64_t{64} << 20;
+
+uint64_t add(uint64_t a, uint64_t b) {
+    uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+uint64_t mul(uint64_t a, uint64_t b) {
+    uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+bool carried_by_copy(uint32_t type) {
+    return type == SF_VMAP_TXUV || type == SF_VMAP_WGHT || type == SF_VMAP_MORF || type == SF_VMAP_MNVW ||
+           type == SF_VMAP_SPOT;
+}
+
+uint64_t triangles_of(size_t corners) { return corners >= 3 ? corners - 2 : 1; }
+
+// Triangles of the layer's polygons, for a writer of triangles.
+uint64_t layer_triangles(const host::Layer &layer) {
+    uint64_t triangles = 0;
+    for (uint32_t i = 0; i < layer.polygon_count(); ++i) triangles += triangles_of(layer.polygon_points(i).size());
+    return triangles;
+}
+
+// Floats per point over the layer's maps of the copied types.
+uint64_t layer_map_floats(const host::Layer &layer) {
+    uint64_t floats = 0;
+    for (size_t m = 0; m < layer.vmap_count(); ++m)
+        if (carried_by_copy(layer.vmap(m).type())) floats += static_cast<uint64_t>(layer.vmap(m).dimension());
+    return floats;
+}
+
+}  // namespace
+
+uint64_t MemoryEstimate::total() const { return add(add(scene_bytes, plugin_bytes), writer_bytes); }
+
+CloneFootprint measure_clone(const host::Scene &scene, std::span<const size_t> background) {
+    CloneFootprint footprint;
+    for (const size_t index : background) {
+        const host::Layer &layer = scene.layer(index);
+        std::vector<bool> used(layer.point_count(), false);
+        for (uint32_t p = 0; p < layer.polygon_count(); ++p) {
+            const std::span<const uint32_t> points = layer.polygon_points(p);
+            ++footprint.polygons;
+            footprint.corners += points.size();
+            footprint.triangles += triangles_of(points.size());
+            for (const uint32_t point : points) {
+                if (!used[point]) ++footprint.points;
+                used[point] = true;
+            }
+        }
+        for (size_t m = 0; m < layer.vmap_count(); ++m) {
+            const host::VertexMap &map = layer.vmap(m);
+            if (!carried_by_copy(map.type())) continue;
+            const bool listed = std::any_of(footprint.maps.begin(), footprint.maps.end(), [&](const auto &known) {
+                return known.type == map.type() && known.name == map.name();
+            });
+            if (listed) continue;
+            bool carried = false;
+            for (uint32_t point = 0; point < layer.point_count() && !carried; ++point)
+                carried = used[point] && map.has_value(point);
+            if (carried) footprint.maps.push_back({map.type(), map.name(), map.dimension()});
+        }
+    }
+    return footprint;
+}
+
+MemoryEstimate estimate_memory(const MemoryRequest &request) {
+    const CloneFootprint &clone = request.clone;
+    const uint64_t clones = request.clones > 0 ? static_cast<uint64_t>(request.clones) : 0;
+    const uint64_t new_points = mul(clones, clone.points);
+    const uint64_t old_points = request.foreground != nullptr ? request.foreground->point_count() : 0;
+    const uint64_t points_after = add(old_points, new_points);
+
+    MemoryEstimate estimate;
+    estimate.points = new_points;
+    estimate.polygons = mul(clones, clone.polygons);
+    estimate.corners = mul(clones, clone.corners);
+    estimate.scene_bytes = add(add(mul(new_points, kPointBytes), mul(estimate.polygons, kPolygonBytes)),
+                               mul(estimate.corners, kCornerBytes));
+
+    // A map the layer already has grows by the new points; a new one spans
+    // the whole layer, since values are stored by point index.
+    const auto map_bytes = [&](uint32_t type, const std::string &name, int dimension) {
+        if (new_points == 0) return uint64_t{0};
+        const bool exists = request.foreground != nullptr && request.foreground->find_vmap(type, name) != nullptr;
+        const uint64_t per_point = static_cast<uint64_t>(dimension) * sizeof(float) + kPresenceBytes;
+        return mul(per_point, exists ? new_points : points_after);
+    };
+    uint64_t written_floats = 1;  // "SF_index"
+    estimate.scene_bytes = add(estimate.scene_bytes, map_bytes(SF_VMAP_WGHT, "SF_index", 1));
+    for (const CloneFootprint::Map &map : clone.maps) {
+        written_floats += static_cast<uint64_t>(map.dimension);
+        if (map.type == SF_VMAP_MORF && request.auto_morph_maps > 0) {
+            // Each clone writes one of N numbered maps, each spanning the layer up to its last writer.
+            const uint64_t copies = std::min<uint64_t>(static_cast<uint64_t>(request.auto_morph_maps), clones);
+            estimate.scene_bytes = add(estimate.scene_bytes, mul(copies, map_bytes(map.type, map.name + "#", 3)));
+        } else {
+            estimate.scene_bytes = add(estimate.scene_bytes, map_bytes(map.type, map.name, map.dimension));
+        }
+    }
+
+    estimate.plugin_bytes = add(add(mul(clones, kSiteBytes), mul(request.target_polygons, kTargetPolygonBytes)),
+                                add(mul(request.target_corners, kTargetCornerBytes), mul(clone.points, kPointMapBytes)));
+
+    switch (request.output) {
+    case OutputPlan::none:
+        break;
+    case OutputPlan::obj:
+        estimate.writer_bytes = kStreamBufferBytes;
+        break;
+    case OutputPlan::gltf:
+    case OutputPlan::glb: {
+        uint64_t points = new_points;
+        uint64_t triangles = mul(clones, clone.triangles);
+        uint64_t floats = written_floats;
+        if (!request.clones_only && request.foreground != nullptr) {
+            points = points_after;
+            triangles = add(triangles, layer_triangles(*request.foreground));
+            floats = std::max(floats, layer_map_floats(*request.foreground) + 1);
+        }
+        const uint64_t payload = add(mul(points, add(kGltfPositionBytes, mul(floats, sizeof(float)))),
+                                     mul(triangles, kTriangleBytes));
+        // The buffer and its serialised copy; base64 text is 4/3 the size again.
+        estimate.writer_bytes = request.output == OutputPlan::glb ? mul(payload, 2) : add(mul(payload, 2), payload / 3 * 4);
+        estimate.writer_bytes = add(estimate.writer_bytes, kStreamBufferBytes);
+        break;
+    }
+    }
+    return estimate;
+}
+
+std::optional<uint64_t> parse_mem_available(std::string_view meminfo) {
+    constexpr std::string_view key = "MemAvailable:";
+    for (size_t start = 0; start < meminfo.size();) {
+        size_t end = meminfo.find('\n', start);
+        if (end == std::string_view::npos) end = meminfo.size();
+        std::string_view line = meminfo.substr(start, end - start);
+        start = end + 1;
+        if (!line.starts_with(key)) continue;
+        line.remove_prefix(key.size());
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        uint64_t kib = 0;
+        const auto [rest, error] = std::from_chars(line.data(), line.data() + line.size(), kib);
+        if (error != std::errc{}) return std::nullopt;
+        const std::string_view unit(rest, static_cast<size_t>(line.data() + line.size() - rest));
+        if (unit != " kB") return std::nullopt;
+        return mul(kib, 1024);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+std::optional<uint64_t> read_number_file(const char *path) {
+    std::ifstream in(path);
+    std::string text;
+    if (!(in >> text)) return std::nullopt;
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;  // "max": no limit
+    return value;
+}
+
+}  // namespace
+
+std::optional<MemoryLimit> available_memory() {
+    std::optional<MemoryLimit> limit;
+    std::ifstream meminfo("/proc/meminfo");
+    std::ostringstream text;
+    text << meminfo.rdbuf();
+    if (const auto available = parse_mem_available(text.str()))
+        limit = MemoryLimit{*available, "MemAvailable in /proc/meminfo"};
+    // A container's cgroup limit can be far below what the machine has free.
+    const auto maximum = read_number_file("/sys/fs/cgroup/memory.max");
+    const auto current = read_number_file("/sys/fs/cgroup/memory.current");
+    if (maximum && current) {
+        const uint64_t room = *maximum > *current ? *maximum - *current : 0;
+        if (!limit || room < limit->bytes) limit = MemoryLimit{room, "the cgroup limit in /sys/fs/cgroup/memory.max"};
+    }
+    return limit;
+}
+
+std::optional<uint64_t> parse_size(std::string_view text) {
+    double number = 0.0;
+    const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc{} || !(number >= 0.0)) return std::nullopt;
+    std::string_view unit(rest, static_cast<size_t>(text.data() + text.size() - rest));
+    while (!unit.empty() && unit.front() == ' ') unit.remove_prefix(1);
+    double scale = 1.0;
+    if (!unit.empty()) {
+        constexpr std::string_view letters = "KMGT";
+        const size_t power = letters.find(static_cast<char>(std::toupper(static_cast<unsigned char>(unit.front()))));
+        if (power == std::string_view::npos) {
+            if (unit != "B" && unit != "bytes") return std::nullopt;
+        } else {
+            unit.remove_prefix(1);
+            if (!unit.empty() && unit != "B" && unit != "iB") return std::nullopt;
+            for (size_t i = 0; i <= power; ++i) scale *= 1024.0;
+        }
+    }
+    const double bytes = number * scale;
+    if (!(bytes < 18446744073709551616.0)) return std::nullopt;
+    return static_cast<uint64_t>(bytes);
+}
+
+std::string format_bytes(uint64_t bytes) {
+    constexpr const char *units[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    double value = static_cast<double>(bytes) / 1024.0;
+    int unit = 0;
+    while (value >= 1024.0 && unit < 5) {
+        value /= 1024.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value < 10.0 ? "%.1f %s" : "%.0f %s", value, units[unit]);
+    return text;
+}
+
+GuardVerdict check_memory(const MemoryRequest &request, const MemoryLimit &limit) {
+    GuardVerdict verdict;
+    verdict.estimate = estimate_memory(request);
+    // The estimate grows with the clone count, so the largest count that fits
+    // is found by bisection.
+    int64_t low = 0, high = std::max<int64_t>(request.clones, 0);
+    MemoryRequest trial = request;
+    while (low < high) {
+        trial.clones = low + (high - low + 1) / 2;
+        if (estimate_memory(trial).total() <= limit.bytes)
+            low = trial.clones;
+        else
+            high = trial.clones - 1;
+    }
+    verdict.clones_that_fit = low;
+    if (verdict.estimate.total() <= limit.bytes) return verdict;
+
+    verdict.refused = true;
+    const MemoryEstimate &e = verdict.estimate;
+    std::string message = "this run needs about " + format_bytes(e.total()) + " of memory (" +
+                          std::to_string(request.clones) + " clones of " + std::to_string(request.clone.points) +
+                          " points and " + std::to_string(request.clone.polygons) + " polygons: " +
+                          format_bytes(e.scene_bytes) + " for the result, " + format_bytes(e.plugin_bytes) +
+                          " for the plug-in's records";
+    if (e.writer_bytes > 0) message += ", " + format_bytes(e.writer_bytes) + " to write the output";
+    message += "), but only " + format_bytes(limit.bytes) + " is available (" + limit.source + ").\n";
+    message += "Use fewer clones (" + std::to_string(verdict.clones_that_fit) +
+               " fit: --set clone_count=" + std::to_string(verdict.clones_that_fit) + ")";
+    MemoryRequest clones_only = request;
+    clones_only.clones_only = true;
+    if (estimate_memory(clones_only).total() < e.total()) message += ", write only the clones with --clones-only";
+    message += ", or run anyway with --force.";
+    verdict.message = std::move(message);
+    return verdict;
+}
+
+}  // namespace sowfield::cli

@@ -1,0 +1,352 @@
+#include "cli/run_job.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "cli/exit_codes.h"
+#include "cli/interrupts.h"
+#include "cli/memory_guard.h"
+#include "cli/plugin_location.h"
+#include "cli/setting_names.h"
+#include "host/host.h"
+#include "host/panel_view.h"
+#include "io/mesh_file.h"
+
+namespace sowfield::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Whether two paths name the same file, existing or not.
+bool same_file(const fs::path &a, const fs::path &b) {
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
+    return fs::weakly_canonical(fs::absolute(a), error) == fs::weakly_canonical(fs::absolute(b), error);
+}
+
+const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
+    return library.server(SF_MESH_EDIT_CLASS, "Sowfield");
+}
+
+// The value a control holds in an outcome's closing panel, or `fallback`.
+int32_t closing_integer(const host::PanelOutcome &outcome, std::string_view label, int32_t fallback) {
+    const host::ControlSnapshot *control = outcome.closing.find(label);
+    return control != nullptr && control->holds_integer ? control->integer_value : fallback;
+}
+
+OutputPlan output_plan(const RunOptions &options) {
+    if (options.no_output || !options.output) return OutputPlan::none;
+    switch (io::format_for(*options.output)) {
+    case io::Format::obj: return OutputPlan::obj;
+    case io::Format::gltf: return OutputPlan::gltf;
+    case io::Format::glb: return OutputPlan::glb;
+    }
+    return OutputPlan::none;
+}
+
+// Writes `text` to `path` through a temporary file beside it, renamed into
+// place once complete; an interrupt removes the temporary file.
+void write_text_atomically(const fs::path &path, const std::string &text) {
+    const fs::path temp = path.parent_path() / ("." + path.filename().string() + ".tmp-" + std::to_string(::getpid()));
+    PartialFile guard(temp);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw std::runtime_error("cannot write " + path.string());
+        }
+    }
+    std::error_code error;
+    fs::rename(temp, path, error);
+    if (error) {
+        fs::remove(temp, error);
+        throw std::runtime_error("cannot write " + path.string() + ": " + error.message());
+    }
+    guard.release();
+}
+
+}  // namespace
+
+void add_run_options(CLI::App &command, RunOptions &options, const std::string &default_output) {
+    auto *output = command.add_option("-o,--output", options.output,
+                                      "Output mesh file; .obj, .gltf or .glb picks the format" +
+                                          (default_output.empty() ? std::string{} : " (default " + default_output + ")"))
+                       ->type_name("FILE");
+    command.add_flag("--clones-only", options.clones_only, "Write only what the run added, not the surface");
+    command.add_flag("--no-output", options.no_output, "Run and report without writing anything")->excludes(output);
+    command.add_option("--settings", options.settings_file, "Read settings from a JSON file (as --save-settings writes)")
+        ->type_name("FILE.json");
+    command.add_option("--set", options.set_arguments,
+                       "Set a panel setting by label or field name, in display units (percent, degrees, on/off, a "
+                       "weight map's name); repeatable, applied after --settings in command-line order")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+    command.add_option("--press", options.press_arguments,
+                       "Press a panel button (About, Zero Angles, Reset Values); repeatable, in order with --set")
+        ->type_name("LABEL")
+        ->allow_extra_args(false);
+    auto *cancel = command.add_flag("--cancel", options.cancel, "Answer the panel with Cancel: nothing is added");
+    auto *show = command.add_flag("--show-panel", options.show_panel,
+                                  "Print the panel after the given settings, as the host draws it, and do not run");
+    command.add_option("--save-settings", options.save_settings,
+                       "Write the accepted settings to a JSON file that --settings reads")
+        ->type_name("FILE.json");
+    command.add_option("--plugin", options.plugin, "The plug-in module to load (default: libsowfield.so beside the tool)")
+        ->type_name("PATH");
+    command.add_flag("-q,--quiet", options.quiet, "No progress bars");
+    auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
+    command.add_flag("--force", options.force, "Run even when the memory guard says the result will not fit");
+    command.add_option("--memory-limit", options.memory_limit,
+                       "Memory the run may use, e.g. 2G or 512M (default: what the system reports available)")
+        ->type_name("SIZE");
+    show->excludes(cancel);
+    show->excludes(json);
+}
+
+Job::Job(std::string command, const RunOptions &options) : options_(options) {
+    summary_.command = std::move(command);
+    summary_.clones_only = options.clones_only;
+}
+
+int Job::fail(int code, const std::string &message) {
+    std::cerr << "sowfield: " << message << "\n";
+    if (!summary_.error) summary_.error = message;
+    return code;
+}
+
+int Job::finish(int code) {
+    summary_.exit_code = code;
+    if (options_.json) std::cout << summary_json(summary_) << std::flush;
+    return code;
+}
+
+int Job::check_paths(const std::vector<fs::path> &inputs) {
+    for (const fs::path &input : inputs) summary_.inputs.push_back(input.string());
+    if (options_.memory_limit && !parse_size(*options_.memory_limit))
+        return fail(exit_usage, "--memory-limit \"" + *options_.memory_limit +
+                                    "\": expected a size such as 2G, 512M or 1500000000");
+    if (options_.output && !options_.no_output) {
+        try {
+            io::format_for(*options_.output);
+        } catch (const io::MeshFileError &error) {
+            return fail(exit_usage, error.what());
+        }
+    }
+    for (const fs::path &input : inputs) {
+        if (options_.output && !options_.no_output && same_file(*options_.output, input))
+            return fail(exit_bad_input, "the output " + options_.output->string() + " is the input " + input.string() +
+                                            "; inputs are never overwritten");
+        if (options_.save_settings && same_file(*options_.save_settings, input))
+            return fail(exit_bad_input, "--save-settings " + options_.save_settings->string() + " is the input " +
+                                            input.string() + "; inputs are never overwritten");
+    }
+    if (options_.output && options_.save_settings && same_file(*options_.output, *options_.save_settings))
+        return fail(exit_usage, "--save-settings and the output are the same file");
+    return exit_ok;
+}
+
+int Job::collect_answers(const CLI::App &command, std::vector<host::PanelAnswer> &answers) {
+    try {
+        if (options_.settings_file) {
+            std::vector<host::PanelAnswer> from_file = read_settings_file(*options_.settings_file);
+            answers.insert(answers.end(), from_file.begin(), from_file.end());
+        }
+        const CLI::Option *set = command.get_option("--set");
+        const CLI::Option *press = command.get_option("--press");
+        size_t next_set = 0, next_press = 0;
+        for (const CLI::Option *option : command.parse_order()) {
+            if (option == set && next_set < options_.set_arguments.size())
+                answers.push_back(parse_set(options_.set_arguments[next_set++]));
+            else if (option == press && next_press < options_.press_arguments.size())
+                answers.push_back(parse_press(options_.press_arguments[next_press++]));
+        }
+    } catch (const SettingsError &error) {
+        return fail(exit_usage, error.what());
+    }
+    return exit_ok;
+}
+
+int Job::load_plugin() {
+    try {
+        const fs::path path = locate_plugin(options_.plugin, current_executable());
+        summary_.plugin = path.string();
+        library_.emplace(host::PluginLibrary::open(path));
+        sowfield_server(*library_);
+    } catch (const PluginNotFound &error) {
+        return fail(exit_plugin, error.what());
+    } catch (const host::LoaderError &error) {
+        return fail(exit_plugin, std::string("cannot load the plug-in: ") + error.what());
+    }
+    return exit_ok;
+}
+
+int Job::show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers) {
+    host::PanelService panels;
+    panels.set_script({answers, /*cancel=*/true});
+    host::Host host(scene, {.panel = host::PanelService::table()});
+    {
+        host::PanelService::Scope scope(panels);
+        host.run(sowfield_server(*library_));
+    }
+    const host::PanelOutcome *outcome = panels.last_outcome();
+    if (outcome == nullptr || !outcome->opened)
+        return fail(exit_refused, "the plug-in stopped before showing its panel");
+    std::cout << host::render_panel(outcome->closing) << std::flush;
+    for (const std::string &error : outcome->errors) std::cerr << "sowfield: " << error << "\n";
+    if (!outcome->errors.empty()) return fail(exit_refused, "the panel refused the settings above");
+    return options_.save_settings ? save_settings(outcome->closing) : exit_ok;
+}
+
+// Asks the panel without running (a cancelled run adds nothing), so that the
+// guard sees the clone count the run will use after every answer and button.
+int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers) {
+    host::PanelService panels;
+    panels.set_script({answers, /*cancel=*/true});
+    std::ostringstream silent;
+    host::Host host(scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
+    {
+        host::PanelService::Scope scope(panels);
+        host.run(sowfield_server(*library_));
+    }
+    const host::PanelOutcome *outcome = panels.last_outcome();
+    // The plug-in stopped before its panel: the real run says why.
+    if (outcome == nullptr) return exit_ok;
+    if (!outcome->errors.empty()) {
+        summary_.panel_errors = outcome->errors;
+        for (const std::string &error : outcome->errors) std::cerr << "sowfield: " << error << "\n";
+        return fail(exit_refused, "the panel refused the settings above; nothing was run");
+    }
+
+    const host::Layer &foreground = scene.layer(scene.foreground.front());
+    MemoryRequest request;
+    request.clone = measure_clone(scene, scene.background);
+    request.clones = closing_integer(*outcome, "Number of Clones", 0);
+    request.auto_morph_maps = closing_integer(*outcome, "Auto morph maps", 0);
+    request.foreground = &foreground;
+    for (uint32_t p = 0; p < foreground.polygon_count(); ++p)
+        if ((foreground.polygon_flags(p) & SF_POLY_SELECTED) != 0) {
+            ++request.target_polygons;
+            request.target_corners += foreground.polygon_points(p).size();
+        }
+    request.output = output_plan(options_);
+    request.clones_only = options_.clones_only;
+    summary_.clones = request.clones;
+    summary_.memory = estimate_memory(request);
+
+    const std::optional<MemoryLimit> limit =
+        options_.memory_limit ? MemoryLimit{*parse_size(*options_.memory_limit), "--memory-limit"} : available_memory();
+    if (!limit) return exit_ok;  // nothing to compare with
+    summary_.memory_limit = limit;
+    const GuardVerdict verdict = check_memory(request, *limit);
+    if (!verdict.refused) return exit_ok;
+    if (options_.force) {
+        std::cerr << "sowfield: warning (--force): " << verdict.message << "\n";
+        return exit_ok;
+    }
+    return fail(exit_memory, verdict.message);
+}
+
+int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
+    if (options_.show_panel) return show_panel(scene, answers);
+    if (!options_.cancel)
+        if (const int refused = guard_memory(scene, answers); refused != exit_ok) return refused;
+
+    host::Layer &foreground = scene.layer(scene.foreground.front());
+    const uint32_t points_before = foreground.point_count();
+    const uint32_t polygons_before = foreground.polygon_count();
+    const size_t maps_before = foreground.vmap_count();
+
+    host::PanelService panels;
+    panels.set_script({std::move(answers), options_.cancel});
+    panels.set_error_sink([](const std::string &error) { std::cerr << "sowfield: " << error << "\n"; });
+    host::Host host(scene, {.progress = options_.quiet ? host::ProgressStyle::none : host::ProgressStyle::terminal,
+                            .info_out = options_.json ? &std::cerr : &std::cout,
+                            .error_out = &std::cerr,
+                            .panel = host::PanelService::table()});
+    const auto start = std::chrono::steady_clock::now();
+    {
+        host::PanelService::Scope scope(panels);
+        host.run(sowfield_server(*library_));
+    }
+    summary_.run_seconds = seconds_since(start);
+
+    summary_.messages = host.messages();
+    summary_.points_added = foreground.point_count() - points_before;
+    summary_.polygons_added = foreground.polygon_count() - polygons_before;
+    summary_.maps_added = static_cast<int64_t>(foreground.vmap_count() - maps_before);
+    summary_.values_written = summary_.points_added > 0 ? host.edit_session().stats().values_written : 0;
+    for (const std::string &violation : host.violations())
+        std::cerr << "sowfield: warning: the plug-in misused the host: " << violation << "\n";
+
+    const host::PanelOutcome *outcome = panels.last_outcome();
+    if (outcome != nullptr) summary_.clones = closing_integer(*outcome, "Number of Clones", 0);
+    if (outcome != nullptr) summary_.panel_errors = outcome->errors;
+    if (outcome == nullptr)
+        return fail(exit_refused, "the plug-in refused the run; nothing was added and nothing written");
+    if (!outcome->errors.empty())
+        return fail(exit_refused, "the panel refused the settings above; nothing was added and nothing written");
+    if (!outcome->accepted) return fail(exit_refused, "the panel was cancelled; nothing was added and nothing written");
+    const bool reported_error = std::any_of(summary_.messages.begin(), summary_.messages.end(), [](const auto &m) {
+        return m.kind == host::Message::Kind::error;
+    });
+    if (reported_error && summary_.points_added == 0 && summary_.polygons_added == 0)
+        return fail(exit_refused, "the plug-in reported an error and added nothing; nothing written");
+
+    if (options_.save_settings)
+        if (const int failed = save_settings(outcome->closing); failed != exit_ok) return failed;
+    if (options_.no_output || !options_.output) return exit_ok;
+    return write_output(scene, points_before, polygons_before);
+}
+
+int Job::save_settings(const host::PanelSnapshot &accepted) {
+    try {
+        write_text_atomically(*options_.save_settings, host::settings_json(accepted));
+    } catch (const std::exception &error) {
+        return fail(exit_write_failed, error.what());
+    }
+    return exit_ok;
+}
+
+int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon) {
+    const fs::path &path = *options_.output;
+    io::WriteRange range;
+    if (options_.clones_only) range = {first_point, first_polygon};
+    const auto start = std::chrono::steady_clock::now();
+    {
+        // The writer renames its temporary file into place only when it is
+        // complete, but does not say where that file is: interrupts wait for
+        // the write, and one that came meanwhile then takes the result away.
+        InterruptsHeld held;
+        try {
+            io::write_mesh_file(path, scene, scene.foreground.front(), range);
+        } catch (const io::MeshFileError &error) {
+            held.release();
+            return fail(exit_write_failed, error.what());
+        } catch (const std::exception &error) {
+            held.release();
+            return fail(exit_write_failed, "cannot write " + path.string() + ": " + error.what());
+        }
+        PartialFile written(path);
+        held.release();
+    }
+    summary_.write_seconds = seconds_since(start);
+    std::error_code error;
+    summary_.output = path.string();
+    summary_.output_bytes = fs::file_size(path, error);
+    if (error) summary_.output_bytes = 0;
+    return exit_ok;
+}
+
+}  // namespace sowfield::cli

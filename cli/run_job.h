@@ -1,0 +1,84 @@
+// One run of the plug-in over a scene, shared by `scatter` and `demo`: the
+// options they have in common, the panel answers built from them, and the
+// job itself (load the module, ask the panel, guard memory, run, save the
+// settings, write the result, summarise).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/json_summary.h"
+#include "host/panel_service.h"
+#include "host/plugin_loader.h"
+#include "host/scene.h"
+
+namespace sowfield::cli {
+
+struct RunOptions {
+    std::optional<std::filesystem::path> output;
+    bool clones_only = false;
+    bool no_output = false;
+    std::optional<std::filesystem::path> settings_file;
+    std::vector<std::string> set_arguments;    // NAME=VALUE, in order
+    std::vector<std::string> press_arguments;  // button labels, in order
+    bool cancel = false;
+    bool show_panel = false;
+    std::optional<std::filesystem::path> save_settings;
+    std::optional<std::filesystem::path> plugin;
+    bool quiet = false;
+    bool json = false;
+    bool force = false;
+    std::optional<std::string> memory_limit;  // instead of what the system reports free
+};
+
+// Adds the options above to a command; `default_output` is shown in the
+// help of -o when the command has one.
+void add_run_options(CLI::App &command, RunOptions &options, const std::string &default_output = {});
+
+// The state of one job, from the command line to the summary.
+class Job {
+public:
+    Job(std::string command, const RunOptions &options);
+
+    // Checks the output's extension and the memory limit's text (exit_usage)
+    // and that neither the output nor the saved settings would overwrite an
+    // input (exit_bad_input).
+    // Returns exit_ok or the failure's code, after reporting it.
+    int check_paths(const std::vector<std::filesystem::path> &inputs);
+
+    // The settings file's answers, then --set and --press in command-line
+    // order, appended to `answers`. Reports a bad name (exit_usage).
+    int collect_answers(const CLI::App &command, std::vector<host::PanelAnswer> &answers);
+
+    // Finds and opens the module (exit_plugin on failure).
+    int load_plugin();
+
+    // Runs the plug-in over `scene` (foreground and background set) with the
+    // answers, then saves and writes as the options say.
+    int run(host::Scene &scene, std::vector<host::PanelAnswer> answers);
+
+    // Reports a failure on standard error ("sowfield: message") and returns `code`.
+    int fail(int code, const std::string &message);
+
+    // Prints the --json summary for this exit code and returns it.
+    int finish(int code);
+
+    RunSummary &summary() { return summary_; }
+    const RunOptions &options() const { return options_; }
+
+private:
+    int show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
+    int guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
+    int save_settings(const host::PanelSnapshot &accepted);
+    int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon);
+
+    const RunOptions &options_;
+    RunSummary summary_;
+    std::optional<host::PluginLibrary> library_;
+};
+
+}  // namespace sowfield::cli

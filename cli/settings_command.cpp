@@ -1,0 +1,149 @@
+// `sowfield settings`: every setting the panel offers, with the names --set
+// accepts, its kind, the unit values are given in, and its default. The
+// defaults are not a table of the tool's: the module is loaded and run over
+// a scene of one quad and one triangle, and its panel, cancelled, shows the
+// values a freshly loaded plug-in opens with.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/plugin_location.h"
+#include "cli/setting_names.h"
+#include "host/host.h"
+#include "host/panel_service.h"
+#include "host/panel_view.h"
+#include "host/plugin_loader.h"
+
+namespace sowfield::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SettingsOptions {
+    std::optional<fs::path> plugin;
+    bool json = false;
+};
+
+constexpr const char *kExamples = R"(
+Examples:
+  sowfield settings
+  sowfield settings --json
+)";
+
+// How values of a kind are written on the command line.
+std::string unit_of(std::string_view kind) {
+    if (kind == "percent") return "%";
+    if (kind == "angle") return "degrees";
+    if (kind == "iBoolean") return "on/off";
+    if (kind == "iPopChoice") return "weight map or none";
+    if (kind == "integer") return "whole number";
+    return "number";
+}
+
+// The smallest scene the plug-in accepts: a selected quad to scatter on and a
+// triangle to copy, with no vertex maps (so every pop-up offers only "none").
+void build_probe_scene(host::Scene &scene) {
+    host::Layer &ground = scene.add_layer("ground");
+    const uint32_t quad[4] = {ground.add_point({0, 0, 0}), ground.add_point({1, 0, 0}), ground.add_point({1, 0, -1}),
+                              ground.add_point({0, 0, -1})};
+    ground.add_polygon(SF_POLY_FACE, quad, 0, SF_POLY_SELECTED);
+    host::Layer &object = scene.add_layer("object");
+    const uint32_t triangle[3] = {object.add_point({0, 0, 0}), object.add_point({0.1, 0, 0}),
+                                  object.add_point({0, 0.1, 0})};
+    object.add_polygon(SF_POLY_FACE, triangle);
+    scene.foreground = {0};
+    scene.background = {1};
+}
+
+// The tab each control sits on, or "" outside the tabs.
+std::string tab_of(const host::PanelSnapshot &panel, size_t index) {
+    for (const host::GroupSnapshot &group : panel.groups)
+        if (std::find(group.controls.begin(), group.controls.end(), index) != group.controls.end()) return group.label;
+    return {};
+}
+
+int run_settings(const SettingsOptions &options) {
+    host::PanelOutcome outcome;
+    try {
+        const host::PluginLibrary library =
+            host::PluginLibrary::open(locate_plugin(options.plugin, current_executable()));
+        host::Scene scene;
+        build_probe_scene(scene);
+        host::PanelService panels;
+        panels.set_script({{}, /*cancel=*/true});
+        std::ostringstream silent;
+        host::Host host(scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
+        {
+            host::PanelService::Scope scope(panels);
+            host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield"));
+        }
+        if (panels.last_outcome() == nullptr || !panels.last_outcome()->opened) {
+            std::cerr << "sowfield: the plug-in did not show its panel" << silent.str() << "\n";
+            return exit_refused;
+        }
+        outcome = *panels.last_outcome();
+    } catch (const PluginNotFound &error) {
+        std::cerr << "sowfield: " << error.what() << "\n";
+        return exit_plugin;
+    } catch (const host::LoaderError &error) {
+        std::cerr << "sowfield: cannot load the plug-in: " << error.what() << "\n";
+        return exit_plugin;
+    }
+
+    const host::PanelSnapshot &panel = outcome.opening;
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    std::ostringstream table;
+    table << "Settings of \"" << panel.title << "\" (give them as --set NAME=VALUE, NAME the label or the field):\n\n";
+    char line[256];
+    std::snprintf(line, sizeof line, "%-26s %-25s %-11s %-19s %-9s %s\n", "Label", "Field", "Kind", "Unit", "Tab",
+                  "Default");
+    table << line;
+    std::string buttons;
+    for (size_t i = 0; i < panel.controls.size(); ++i) {
+        const host::ControlSnapshot &control = panel.controls[i];
+        const SettingName *name = find_setting(control.label);
+        const std::string field = name != nullptr ? std::string(name->field) : "?";
+        if (control.is_button) {
+            buttons += (buttons.empty() ? "" : ", ") + ("\"" + control.label + "\"");
+            continue;
+        }
+        std::snprintf(line, sizeof line, "%-26s %-25s %-11s %-19s %-9s %s\n", control.label.c_str(), field.c_str(),
+                      control.kind.c_str(), unit_of(control.kind).c_str(), tab_of(panel, i).c_str(),
+                      control.display.c_str());
+        table << line;
+        list.push_back({{"label", control.label},
+                        {"field", field},
+                        {"kind", control.kind},
+                        {"unit", unit_of(control.kind)},
+                        {"tab", tab_of(panel, i)},
+                        {"default", control.display},
+                        {"enabled", control.enabled}});
+    }
+    table << "\nButtons (--press LABEL): " << buttons << "\n";
+    if (options.json)
+        std::cout << list.dump(2) << "\n";
+    else
+        std::cout << table.str();
+    return exit_ok;
+}
+
+}  // namespace
+
+Command add_settings_command(CLI::App &app) {
+    auto options = std::make_shared<SettingsOptions>();
+    CLI::App *command = app.add_subcommand(
+        "settings", "List every setting: label, field name, kind, unit, tab and the plug-in's default");
+    command->add_option("--plugin", options->plugin, "The plug-in module to load (default: libsowfield.so beside the tool)")
+        ->type_name("PATH");
+    command->add_flag("--json", options->json, "Print the list as JSON");
+    command->footer(kExamples);
+    return {command, [options] { return run_settings(*options); }};
+}
+
+}  // namespace sowfield::cli
