@@ -1,5 +1,19 @@
 // Mesh files to and from the host's scene. The format follows the file's
 // extension: .obj, .gltf or .glb.
+//
+// What each format keeps:
+// - OBJ: positions exactly (shortest round-trip decimal form), polygons of any
+//   size ("f"; 2-point polygons as "l", 1-point as "p"), each polygon's
+//   surface ("usemtl"), and the first "TXUV" map as "vt" (read back as the
+//   "TXUV" map "UV"; a point is split only where its corners disagree on UV).
+//   Other maps and polygon types are not kept.
+// - glTF 2.0 (.gltf with the data embedded, .glb binary): positions in single
+//   precision (the format's only choice: exact for values that are floats,
+//   rounded to the nearest float otherwise), materials as surfaces, every
+//   vertex map with its type, name and the points without a value, and the
+//   polygons (fan-triangulated for the format, their sizes, order and types
+//   recorded so that our own files read back polygon for polygon). Files from
+//   elsewhere give their triangles, lines and points, in world space.
 #pragma once
 
 #include <cstdint>
@@ -41,5 +55,10 @@ struct WriteRange {
 // into place only once complete, so a failure never leaves a partial file.
 void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer,
                      WriteRange range = {});
+
+// True when both paths name the same file: the same existing file (through
+// links too), or the same location when either does not exist yet. Lets a
+// tool refuse to write its output over one of its inputs.
+bool same_file(const std::filesystem::path &a, const std::filesystem::path &b);
 
 }  // namespace sowfield::io

@@ -1,0 +1,38 @@
+// The readers and writers of each format, behind the dispatcher in
+// mesh_file.cpp. Readers fill a fresh layer (and may add surface names, which
+// the dispatcher takes back on failure); writers fill an AtomicFile that the
+// dispatcher commits.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "host/scene.h"
+#include "io/atomic_file.h"
+#include "io/mesh_file.h"
+
+namespace sowfield::io::detail {
+
+// Throws MeshFileError "Error loading <path>: <detail>".
+[[noreturn]] void fail_loading(const std::filesystem::path &path, const std::string &detail);
+
+void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
+void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range);
+
+// Reads .gltf and .glb alike: the content, not the extension, tells which.
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
+void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range,
+                bool binary);
+
+// The parts of a layer that a WriteRange selects, checked: the range lies in
+// the layer and every selected polygon uses only selected points.
+struct WriteSelection {
+    uint32_t first_point;
+    uint32_t point_end;
+    uint32_t first_polygon;
+    uint32_t polygon_end;
+    uint32_t point_count() const { return point_end - first_point; }
+};
+WriteSelection select_for_writing(const AtomicFile &out, const host::Layer &layer, WriteRange range);
+
+}  // namespace sowfield::io::detail

@@ -1,0 +1,732 @@
+// glTF input through tinygltf: every mesh instance of the default scene (or,
+// without scenes, of every root node) in world space. Our own files carry a
+// record (see gltf_record.h) that restores maps, names, missing values and
+// polygons exactly; other files give their triangles, lines and points, UV
+// maps from TEXCOORD_n and morph maps from their morph targets.
+//
+// Everything taken from the file is checked before use: accessor ranges,
+// indices, node links, the record itself.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "io/format_io.h"
+#include "io/gltf_record.h"
+#include "io/mapped_file.h"
+#include "sowfield_host.h"
+
+namespace sowfield::io::detail {
+
+namespace {
+
+using tinygltf::Value;
+using Matrix = std::array<double, 16>;  // column-major, as glTF stores it
+using Run = std::pair<uint64_t, uint64_t>;
+
+constexpr Matrix kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+Matrix multiply(const Matrix &a, const Matrix &b) {
+    Matrix m{};
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k) sum += a[static_cast<size_t>(k * 4 + row)] * b[static_cast<size_t>(col * 4 + k)];
+            m[static_cast<size_t>(col * 4 + row)] = sum;
+        }
+    return m;
+}
+
+// Extensions that change nothing we read (materials, textures, lights) or
+// that the accessor reader handles (quantized attributes).
+bool honoured(const std::string &extension) {
+    const auto starts = [&](const char *prefix) { return extension.rfind(prefix, 0) == 0; };
+    return extension == "KHR_mesh_quantization" || extension == "KHR_lights_punctual" || starts("KHR_materials_") ||
+           starts("KHR_texture_") || starts("EXT_texture_");
+}
+
+// Images are never decoded: a mesh needs none of them.
+bool skip_image(tinygltf::Image *, const int, std::string *, std::string *, int, int, const unsigned char *, int,
+                void *) {
+    return true;
+}
+
+std::string one_line(std::string text) {
+    for (char &c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+class GltfReader;
+
+// The elements of one accessor, converted to float as the format defines
+// (normalized integers scaled into [0, 1] or [-1, 1]). Sparse accessors are
+// made dense once; accessors without a buffer view read as zeros.
+class AccessorView {
+public:
+    AccessorView(const GltfReader &reader, const tinygltf::Model &model, int index, const std::string &role);
+
+    size_t count() const { return count_; }
+    int components() const { return components_; }
+
+    void read(size_t element, float *out) const {
+        const unsigned char *at = data_ ? data_ + element * stride_ : nullptr;
+        for (int c = 0; c < components_; ++c) out[c] = at ? component(at + static_cast<size_t>(c) * size_) : 0.0f;
+    }
+    uint32_t index(size_t element) const {
+        if (!data_) return 0;
+        const unsigned char *at = data_ + element * stride_;
+        switch (type_) {
+            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return *at;
+            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: return load<uint16_t>(at);
+            default: return load<uint32_t>(at);
+        }
+    }
+
+private:
+    template <class T>
+    static T load(const unsigned char *at) {
+        T value;
+        std::memcpy(&value, at, sizeof value);
+        return value;
+    }
+    float component(const unsigned char *at) const {
+        switch (type_) {
+            case TINYGLTF_COMPONENT_TYPE_FLOAT: return load<float>(at);
+            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return normalized_ ? *at / 255.0f : *at;
+            case TINYGLTF_COMPONENT_TYPE_BYTE: {
+                const auto v = load<int8_t>(at);
+                return normalized_ ? std::max(v / 127.0f, -1.0f) : v;
+            }
+            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
+                const auto v = load<uint16_t>(at);
+                return normalized_ ? v / 65535.0f : v;
+            }
+            case TINYGLTF_COMPONENT_TYPE_SHORT: {
+                const auto v = load<int16_t>(at);
+                return normalized_ ? std::max(v / 32767.0f, -1.0f) : v;
+            }
+            default: return static_cast<float>(load<uint32_t>(at));
+        }
+    }
+
+    // A view's bytes for `count` elements of `size` bytes from `offset`, checked.
+    const unsigned char *range(const GltfReader &reader, const tinygltf::Model &model, int view_index,
+                               uint64_t offset, uint64_t count, uint64_t element, uint64_t *stride_out,
+                               const std::string &what) const;
+
+    size_t count_ = 0;
+    int components_ = 1;
+    int type_ = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    size_t size_ = 4;
+    bool normalized_ = false;
+    const unsigned char *data_ = nullptr;
+    size_t stride_ = 0;
+    std::vector<unsigned char> dense_;  // a sparse accessor made whole
+};
+
+struct MapRecord {
+    uint32_t type = 0;
+    std::string name;
+    std::string attribute;  // or
+    int target = -1;
+    std::vector<Run> missing;
+};
+
+// What our own writer recorded about one mesh; `present` is false for
+// meshes from elsewhere.
+struct MeshRecord {
+    bool present = false;
+    std::vector<MapRecord> maps;
+    std::vector<Run> order;                         // [primitive, count]
+    std::vector<std::pair<uint32_t, uint64_t>> types;  // [type, count]
+};
+
+class GltfReader {
+public:
+    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer)
+        : path_(path), scene_(scene), layer_(layer) {}
+
+    void read() {
+        load();
+        for (const std::string &extension : model_.extensionsRequired)
+            if (!honoured(extension)) fail("requires the extension " + extension + ", which is not supported");
+        walk_nodes();
+    }
+
+    [[noreturn]] void fail(const std::string &detail) const { fail_loading(path_, detail); }
+
+private:
+    void load() {
+        const MappedFile file(path_);
+        const std::string_view bytes = file.bytes();
+        if (bytes.size() > std::numeric_limits<uint32_t>::max()) fail("the file is larger than 4 GiB");
+        tinygltf::TinyGLTF loader;
+        loader.SetImageLoader(skip_image, nullptr);
+        std::string error;
+        std::string warning;
+        const std::string base = path_.parent_path().empty() ? "." : path_.parent_path().string();
+        const bool binary = bytes.size() >= 4 && std::memcmp(bytes.data(), "glTF", 4) == 0;
+        const auto length = static_cast<unsigned>(bytes.size());
+        const bool loaded =
+            binary ? loader.LoadBinaryFromMemory(&model_, &error, &warning,
+                                                 reinterpret_cast<const unsigned char *>(bytes.data()), length, base)
+                   : loader.LoadASCIIFromString(&model_, &error, &warning, bytes.data(), length, base);
+        if (!loaded) fail(error.empty() ? "not a glTF file" : one_line(error));
+    }
+
+    void walk_nodes() {
+        std::vector<int> roots;
+        if (!model_.scenes.empty()) {
+            const int chosen = model_.defaultScene >= 0 ? model_.defaultScene : 0;
+            if (static_cast<size_t>(chosen) >= model_.scenes.size())
+                fail("the default scene " + std::to_string(chosen) + " does not exist");
+            roots = model_.scenes[static_cast<size_t>(chosen)].nodes;
+        } else {
+            std::vector<char> is_child(model_.nodes.size(), 0);
+            for (const tinygltf::Node &node : model_.nodes)
+                for (int child : node.children)
+                    if (child >= 0 && static_cast<size_t>(child) < is_child.size()) is_child[static_cast<size_t>(child)] = 1;
+            for (size_t i = 0; i < model_.nodes.size(); ++i)
+                if (!is_child[i]) roots.push_back(static_cast<int>(i));
+        }
+        // Depth first without recursion: a hostile file may nest deeply.
+        struct Frame {
+            int node;
+            Matrix world;
+            size_t next_child;
+        };
+        std::vector<char> on_path(model_.nodes.size(), 0);
+        for (int root : roots) {
+            std::vector<Frame> stack;
+            enter(root, kIdentity, stack, on_path);
+            while (!stack.empty()) {
+                Frame &top = stack.back();
+                const tinygltf::Node &node = model_.nodes[static_cast<size_t>(top.node)];
+                if (top.next_child < node.children.size()) {
+                    const int child = node.children[top.next_child++];
+                    const Matrix world = top.world;  // enter() may reallocate the stack
+                    enter(child, world, stack, on_path);
+                } else {
+                    on_path[static_cast<size_t>(top.node)] = 0;
+                    stack.pop_back();
+                }
+            }
+        }
+    }
+
+    template <class Stack>
+    void enter(int index, const Matrix &parent, Stack &stack, std::vector<char> &on_path) {
+        if (index < 0 || static_cast<size_t>(index) >= model_.nodes.size())
+            fail("refers to node " + std::to_string(index) + ", but only " + std::to_string(model_.nodes.size()) +
+                 " exist");
+        if (on_path[static_cast<size_t>(index)]) fail("node " + std::to_string(index) + " is its own ancestor");
+        const tinygltf::Node &node = model_.nodes[static_cast<size_t>(index)];
+        const Matrix world = multiply(parent, local_matrix(node, index));
+        if (node.mesh >= 0) {
+            if (static_cast<size_t>(node.mesh) >= model_.meshes.size())
+                fail("node " + std::to_string(index) + " refers to mesh " + std::to_string(node.mesh) + ", but only " +
+                     std::to_string(model_.meshes.size()) + " exist");
+            add_mesh(node.mesh, world);
+        }
+        on_path[static_cast<size_t>(index)] = 1;
+        stack.push_back({index, world, 0});
+    }
+
+    Matrix local_matrix(const tinygltf::Node &node, int index) const {
+        const std::string where = "node " + std::to_string(index);
+        Matrix m = kIdentity;
+        if (!node.matrix.empty()) {
+            if (node.matrix.size() != 16) fail(where + ": a matrix needs 16 numbers");
+            std::copy(node.matrix.begin(), node.matrix.end(), m.begin());
+        } else {
+            const auto &t = node.translation;
+            const auto &r = node.rotation;
+            const auto &s = node.scale;
+            if ((!t.empty() && t.size() != 3) || (!r.empty() && r.size() != 4) || (!s.empty() && s.size() != 3))
+                fail(where + ": malformed translation, rotation or scale");
+            const double x = r.empty() ? 0 : r[0], y = r.empty() ? 0 : r[1], z = r.empty() ? 0 : r[2],
+                         w = r.empty() ? 1 : r[3];
+            const double sx = s.empty() ? 1 : s[0], sy = s.empty() ? 1 : s[1], sz = s.empty() ? 1 : s[2];
+            // T * R * S, the rotation from its unit quaternion.
+            m = {(1 - 2 * (y * y + z * z)) * sx, (2 * (x * y + z * w)) * sx,     (2 * (x * z - y * w)) * sx,     0,
+                 (2 * (x * y - z * w)) * sy,     (1 - 2 * (x * x + z * z)) * sy, (2 * (y * z + x * w)) * sy,     0,
+                 (2 * (x * z + y * w)) * sz,     (2 * (y * z - x * w)) * sz,     (1 - 2 * (x * x + y * y)) * sz, 0,
+                 t.empty() ? 0 : t[0],           t.empty() ? 0 : t[1],           t.empty() ? 0 : t[2],           1};
+        }
+        for (double v : m)
+            if (!std::isfinite(v)) fail(where + ": the transform is not finite");
+        return m;
+    }
+
+    // ---------------------------------------------------------------- record
+
+    MeshRecord parse_record(const tinygltf::Mesh &mesh, const std::string &where) const {
+        MeshRecord record;
+        if (!mesh.extras.IsObject() || !mesh.extras.Has(gltf::kMaps)) return record;
+        record.present = true;
+        const auto malformed = [&](const std::string &what) { fail(where + ": malformed " + what + " record"); };
+        const Value &maps = mesh.extras.Get(gltf::kMaps);
+        if (!maps.IsArray()) malformed(gltf::kMaps);
+        for (size_t i = 0; i < maps.ArrayLen(); ++i) {
+            const Value &entry = maps.Get(static_cast<int>(i));
+            MapRecord map;
+            if (!entry.IsObject() || !gltf::parse_type(entry.Get("type"), map.type) || !entry.Get("name").IsString())
+                malformed(gltf::kMaps);
+            map.name = entry.Get("name").Get<std::string>();
+            if (entry.Get("attribute").IsString()) {
+                map.attribute = entry.Get("attribute").Get<std::string>();
+            } else {
+                uint64_t target = 0;
+                if (!gltf::whole_number(entry.Get("target"), std::numeric_limits<int>::max(), target))
+                    malformed(gltf::kMaps);
+                map.target = static_cast<int>(target);
+            }
+            if (entry.Has("missing")) map.missing = runs(entry.Get("missing"), [&] { malformed(gltf::kMaps); });
+            record.maps.push_back(std::move(map));
+        }
+        if (mesh.extras.Has(gltf::kPolygonOrder))
+            record.order = runs(mesh.extras.Get(gltf::kPolygonOrder), [&] { malformed(gltf::kPolygonOrder); });
+        if (mesh.extras.Has(gltf::kPolygonTypes)) {
+            const Value &types = mesh.extras.Get(gltf::kPolygonTypes);
+            if (!types.IsArray() || types.ArrayLen() % 2 != 0) malformed(gltf::kPolygonTypes);
+            for (size_t i = 0; i < types.ArrayLen(); i += 2) {
+                uint32_t type = 0;
+                uint64_t count = 0;
+                if (!gltf::parse_type(types.Get(static_cast<int>(i)), type) ||
+                    !gltf::whole_number(types.Get(static_cast<int>(i + 1)), kMaxCount, count))
+                    malformed(gltf::kPolygonTypes);
+                record.types.emplace_back(type, count);
+            }
+        }
+        return record;
+    }
+
+    template <class Malformed>
+    static std::vector<Run> runs(const Value &value, Malformed malformed) {
+        std::vector<Run> out;
+        if (!value.IsArray() || value.ArrayLen() % 2 != 0) malformed();
+        for (size_t i = 0; i < value.ArrayLen(); i += 2) {
+            Run run;
+            if (!gltf::whole_number(value.Get(static_cast<int>(i)), kMaxCount, run.first) ||
+                !gltf::whole_number(value.Get(static_cast<int>(i + 1)), kMaxCount, run.second))
+                malformed();
+            out.push_back(run);
+        }
+        return out;
+    }
+
+    // ---------------------------------------------------------------- meshes
+
+    struct PrimitivePolygons {
+        const tinygltf::Primitive *primitive = nullptr;
+        std::string where;
+        uint32_t base = 0;           // the layer's index of the primitive's vertex 0
+        uint64_t vertex_count = 0;
+        uint32_t surface = 0;
+        int mode = TINYGLTF_MODE_TRIANGLES;
+        std::unique_ptr<AccessorView> indices;  // null: vertices in order
+        uint64_t index_count = 0;
+        std::vector<Run> sizes;  // recorded polygon sizes of fanned triangles
+        bool points_only = false;
+        uint64_t total = 0;  // polygons
+        // Cursor.
+        uint64_t next_index = 0;
+        size_t run = 0;
+        uint64_t run_used = 0;
+    };
+
+    void add_mesh(int mesh_index, const Matrix &world) {
+        const tinygltf::Mesh &mesh = model_.meshes[static_cast<size_t>(mesh_index)];
+        const std::string where = "mesh " + std::to_string(mesh_index);
+        const MeshRecord record = parse_record(mesh, where);
+        std::map<std::vector<int>, std::pair<uint32_t, uint64_t>> point_sets;  // accessors -> base, count
+        std::vector<PrimitivePolygons> primitives(mesh.primitives.size());
+        for (size_t p = 0; p < mesh.primitives.size(); ++p) {
+            const tinygltf::Primitive &primitive = mesh.primitives[p];
+            PrimitivePolygons &polygons = primitives[p];
+            polygons.primitive = &primitive;
+            polygons.where = where + " primitive " + std::to_string(p);
+            std::vector<int> key;
+            for (const auto &[name, accessor] : primitive.attributes) key.push_back(accessor);
+            key.push_back(-1);
+            for (const auto &target : primitive.targets)
+                for (const auto &[name, accessor] : target) key.push_back(accessor);
+            auto found = point_sets.find(key);
+            if (found == point_sets.end())
+                found = point_sets.emplace(key, add_points(mesh, primitive, record, world, polygons.where)).first;
+            polygons.base = found->second.first;
+            polygons.vertex_count = found->second.second;
+            prepare_polygons(polygons, record);
+        }
+        emit_polygons(primitives, record, where);
+    }
+
+    // The points of one primitive's vertices with their map values; returns
+    // the first point's index and the vertex count.
+    std::pair<uint32_t, uint64_t> add_points(const tinygltf::Mesh &mesh, const tinygltf::Primitive &primitive,
+                                             const MeshRecord &record, const Matrix &world, const std::string &where) {
+        const auto position_slot = primitive.attributes.find("POSITION");
+        if (position_slot == primitive.attributes.end()) fail(where + " has no POSITION attribute");
+        const AccessorView positions(*this, model_, position_slot->second, where + " POSITION");
+        if (positions.components() != 3) fail(where + ": POSITION must have three components");
+        const uint64_t count = positions.count();
+        if (count > uint64_t{std::numeric_limits<uint32_t>::max()} - layer_.point_count())
+            fail(where + ": too many vertices");
+        const auto base = static_cast<uint32_t>(layer_.point_count());
+        const bool moved = world != kIdentity;
+        layer_.reserve(uint64_t{base} + count, 0, 0);
+        for (size_t v = 0; v < count; ++v) {
+            float xyz[3];
+            positions.read(v, xyz);
+            host::Vec3 p{xyz[0], xyz[1], xyz[2]};
+            if (moved) p = transform_point(world, p);
+            if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+                fail(where + ": vertex " + std::to_string(v) + " has a coordinate that is not finite");
+            layer_.add_point(p);
+        }
+
+        if (record.present) {
+            for (const MapRecord &map : record.maps) {
+                int accessor = -1;
+                if (!map.attribute.empty()) {
+                    const auto slot = primitive.attributes.find(map.attribute);
+                    if (slot == primitive.attributes.end())
+                        fail(where + " lacks the attribute " + map.attribute + " of vertex map \"" + map.name + "\"");
+                    accessor = slot->second;
+                } else {
+                    const auto target = static_cast<size_t>(map.target);
+                    const auto slot = target < primitive.targets.size() ? primitive.targets[target].find("POSITION")
+                                                                        : std::map<std::string, int>::const_iterator{};
+                    if (target >= primitive.targets.size() || slot == primitive.targets[target].end())
+                        fail(where + " lacks morph target " + std::to_string(map.target) + " of vertex map \"" +
+                             map.name + "\"");
+                    accessor = slot->second;
+                }
+                add_values(map.type, map.name, accessor, base, count, map.missing, world, where);
+            }
+            return {base, count};
+        }
+        for (const auto &[attribute, accessor] : primitive.attributes) {
+            if (attribute.rfind("TEXCOORD_", 0) != 0) continue;
+            const std::string n = attribute.substr(9);
+            add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, world, where);
+        }
+        const Value &names = mesh.extras.IsObject() ? mesh.extras.Get(gltf::kTargetNames) : Value();
+        for (size_t t = 0; t < primitive.targets.size(); ++t) {
+            const auto slot = primitive.targets[t].find("POSITION");
+            if (slot == primitive.targets[t].end()) continue;
+            const Value &name = names.IsArray() ? names.Get(static_cast<int>(t)) : Value();
+            add_values(SF_VMAP_MORF, name.IsString() ? name.Get<std::string>() : "Morph " + std::to_string(t),
+                       slot->second, base, count, {}, world, where);
+        }
+        return {base, count};
+    }
+
+    void add_values(uint32_t type, const std::string &name, int accessor, uint32_t base, uint64_t count,
+                    const std::vector<Run> &missing, const Matrix &world, const std::string &where) {
+        const std::string what = where + " vertex map \"" + name + "\"";
+        const AccessorView values(*this, model_, accessor, what);
+        if (values.count() != count)
+            fail(what + ": " + std::to_string(values.count()) + " values for " + std::to_string(count) + " vertices");
+        const int dimension = values.components();
+        if ((type == SF_VMAP_MORF || type == SF_VMAP_SPOT) && dimension != 3)
+            fail(what + ": needs three components");
+        if (type == SF_VMAP_TXUV && dimension != 2) fail(what + ": needs two components");
+        host::VertexMap &map = layer_.add_vmap(type, name, dimension);
+        const bool moved = world != kIdentity;
+        uint64_t previous_end = 0;
+        size_t run = 0;
+        for (uint64_t v = 0; v < count; ++v) {
+            if (run < missing.size() && v == missing[run].first) {
+                const Run &skip = missing[run];
+                if (skip.first < previous_end || skip.second == 0 || skip.second > count - skip.first)
+                    fail(what + ": malformed missing-value runs");
+                previous_end = skip.first + skip.second;
+                v = previous_end - 1;
+                ++run;
+                continue;
+            }
+            float value[4];
+            values.read(v, value);
+            if (moved && type == SF_VMAP_SPOT) {
+                const host::Vec3 p = transform_point(world, {value[0], value[1], value[2]});
+                for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(p[c]);
+            } else if (moved && type == SF_VMAP_MORF) {
+                const host::Vec3 d = transform_vector(world, {value[0], value[1], value[2]});
+                for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(d[c]);
+            }
+            for (int c = 0; c < dimension; ++c)
+                if (!std::isfinite(value[c])) fail(what + ": vertex " + std::to_string(v) + " has a value that is not finite");
+            map.set_value(static_cast<uint32_t>(base + v), value);
+        }
+        if (run < missing.size()) fail(what + ": malformed missing-value runs");
+    }
+
+    static host::Vec3 transform_point(const Matrix &m, const host::Vec3 &p) {
+        return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
+                m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]};
+    }
+    static host::Vec3 transform_vector(const Matrix &m, const host::Vec3 &d) {
+        return {m[0] * d[0] + m[4] * d[1] + m[8] * d[2], m[1] * d[0] + m[5] * d[1] + m[9] * d[2],
+                m[2] * d[0] + m[6] * d[1] + m[10] * d[2]};
+    }
+
+    // ---------------------------------------------------------------- polygons
+
+    void prepare_polygons(PrimitivePolygons &polygons, const MeshRecord &record) {
+        const tinygltf::Primitive &primitive = *polygons.primitive;
+        const std::string &where = polygons.where;
+        polygons.mode = primitive.mode < 0 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
+        if (polygons.mode > TINYGLTF_MODE_TRIANGLE_FAN) fail(where + ": unknown mode " + std::to_string(primitive.mode));
+        if (primitive.material >= 0) {
+            if (static_cast<size_t>(primitive.material) >= model_.materials.size())
+                fail(where + " refers to material " + std::to_string(primitive.material) + ", but only " +
+                     std::to_string(model_.materials.size()) + " exist");
+            const std::string &name = model_.materials[static_cast<size_t>(primitive.material)].name;
+            polygons.surface = scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
+        }
+        if (primitive.extras.IsObject() && record.present) {
+            const Value &only = primitive.extras.Get(gltf::kPointsOnly);
+            polygons.points_only = only.IsBool() && only.Get<bool>();
+            if (primitive.extras.Has(gltf::kPolygonSizes))
+                polygons.sizes = runs(primitive.extras.Get(gltf::kPolygonSizes),
+                                      [&] { fail(where + ": malformed " + std::string(gltf::kPolygonSizes) + " record"); });
+        }
+        if (polygons.points_only) return;
+        if (primitive.indices >= 0) {
+            polygons.indices = std::make_unique<AccessorView>(*this, model_, primitive.indices, where + " indices");
+            if (polygons.indices->components() != 1) fail(where + ": indices must be scalars");
+            polygons.index_count = polygons.indices->count();
+        } else {
+            polygons.index_count = polygons.vertex_count;
+        }
+        const uint64_t n = polygons.index_count;
+        switch (polygons.mode) {
+            case TINYGLTF_MODE_POINTS: polygons.total = n; break;
+            case TINYGLTF_MODE_LINE: polygons.total = n / 2; break;
+            case TINYGLTF_MODE_LINE_LOOP: polygons.total = n >= 2 ? n : 0; break;
+            case TINYGLTF_MODE_LINE_STRIP: polygons.total = n >= 2 ? n - 1 : 0; break;
+            case TINYGLTF_MODE_TRIANGLES: polygons.total = n / 3; break;
+            default: polygons.total = n >= 3 ? n - 2 : 0; break;  // strip, fan
+        }
+        if (!polygons.sizes.empty()) {
+            if (polygons.mode != TINYGLTF_MODE_TRIANGLES) fail(where + ": polygon sizes recorded for a non-triangle primitive");
+            uint64_t triangles = 0;
+            uint64_t count = 0;
+            for (const Run &run : polygons.sizes) {
+                if (run.first < 3 || run.first > host::Layer::kMaxCorners) fail(where + ": a recorded polygon size is out of range");
+                triangles += (run.first - 2) * run.second;
+                count += run.second;
+            }
+            if (triangles != polygons.total)
+                fail(where + ": the recorded polygon sizes need " + std::to_string(triangles) + " triangles, but there are " +
+                     std::to_string(polygons.total));
+            polygons.total = count;
+        }
+    }
+
+    uint32_t vertex_at(PrimitivePolygons &polygons, uint64_t i) const {
+        const uint64_t vertex = polygons.indices ? polygons.indices->index(i) : i;
+        if (vertex >= polygons.vertex_count)
+            fail(polygons.where + ": index " + std::to_string(i) + " refers to vertex " + std::to_string(vertex) +
+                 ", but only " + std::to_string(polygons.vertex_count) + " exist");
+        return polygons.base + static_cast<uint32_t>(vertex);
+    }
+
+    // The next polygon of a primitive into `out`.
+    void next_polygon(PrimitivePolygons &polygons, std::vector<uint32_t> &out) const {
+        out.clear();
+        const uint64_t i = polygons.next_index;
+        switch (polygons.mode) {
+            case TINYGLTF_MODE_POINTS:
+                out.push_back(vertex_at(polygons, i));
+                polygons.next_index += 1;
+                return;
+            case TINYGLTF_MODE_LINE:
+                out = {vertex_at(polygons, i), vertex_at(polygons, i + 1)};
+                polygons.next_index += 2;
+                return;
+            case TINYGLTF_MODE_LINE_STRIP:
+                out = {vertex_at(polygons, i), vertex_at(polygons, i + 1)};
+                polygons.next_index += 1;
+                return;
+            case TINYGLTF_MODE_LINE_LOOP:
+                out = {vertex_at(polygons, i), vertex_at(polygons, (i + 1) % polygons.index_count)};
+                polygons.next_index += 1;
+                return;
+            case TINYGLTF_MODE_TRIANGLE_STRIP:  // winding alternates
+                out = {vertex_at(polygons, i), vertex_at(polygons, i + 1 + i % 2), vertex_at(polygons, i + 2 - i % 2)};
+                polygons.next_index += 1;
+                return;
+            case TINYGLTF_MODE_TRIANGLE_FAN:
+                out = {vertex_at(polygons, i + 1), vertex_at(polygons, i + 2), vertex_at(polygons, 0)};
+                polygons.next_index += 1;
+                return;
+            default: break;
+        }
+        out = {vertex_at(polygons, i), vertex_at(polygons, i + 1), vertex_at(polygons, i + 2)};
+        polygons.next_index += 3;
+        if (polygons.sizes.empty()) return;
+        // A recorded polygon: its fan's further triangles each add one corner.
+        const uint64_t size = polygons.sizes[polygons.run].first;
+        for (uint64_t k = 3; k < size; ++k) {
+            const uint64_t t = polygons.next_index;
+            if (vertex_at(polygons, t) != out[0] || vertex_at(polygons, t + 1) != out.back())
+                fail(polygons.where + ": the recorded polygon sizes do not match the triangles");
+            out.push_back(vertex_at(polygons, t + 2));
+            polygons.next_index += 3;
+        }
+        if (++polygons.run_used == polygons.sizes[polygons.run].second) {
+            ++polygons.run;
+            polygons.run_used = 0;
+        }
+    }
+
+    void emit_polygons(std::vector<PrimitivePolygons> &primitives, const MeshRecord &record, const std::string &where) {
+        std::vector<Run> order = record.order;
+        if (order.empty())
+            for (size_t p = 0; p < primitives.size(); ++p) order.emplace_back(p, primitives[p].total);
+        uint64_t total = 0;
+        std::vector<uint64_t> taken(primitives.size(), 0);
+        for (const Run &run : order) {
+            if (run.first >= primitives.size() || run.second > primitives[run.first].total - taken[run.first])
+                fail(where + ": the recorded polygon order does not match the primitives");
+            taken[run.first] += run.second;
+            total += run.second;
+        }
+        for (size_t p = 0; p < primitives.size(); ++p)
+            if (taken[p] != primitives[p].total) fail(where + ": the recorded polygon order does not match the primitives");
+        uint64_t typed = 0;
+        for (const auto &[type, count] : record.types) typed += count;
+        if (!record.types.empty() && typed != total) fail(where + ": the recorded polygon types do not match the polygons");
+
+        std::vector<uint32_t> corners;
+        size_t type_run = 0;
+        uint64_t type_used = 0;
+        for (const Run &run : order) {
+            PrimitivePolygons &polygons = primitives[run.first];
+            for (uint64_t k = 0; k < run.second; ++k) {
+                next_polygon(polygons, corners);
+                uint32_t type = SF_POLY_FACE;
+                if (!record.types.empty()) {
+                    while (type_used == record.types[type_run].second) {
+                        ++type_run;
+                        type_used = 0;
+                    }
+                    type = record.types[type_run].first;
+                    ++type_used;
+                }
+                layer_.add_polygon(type, corners, polygons.surface, SF_POLY_SELECTED);
+            }
+        }
+    }
+
+    static constexpr uint64_t kMaxCount = uint64_t{1} << 53;
+
+    const std::filesystem::path &path_;
+    host::Scene &scene_;
+    host::Layer &layer_;
+    tinygltf::Model model_;
+};
+
+AccessorView::AccessorView(const GltfReader &reader, const tinygltf::Model &model, int index, const std::string &role) {
+    const std::string what = "accessor " + std::to_string(index) + " (" + role + ")";
+    if (index < 0 || static_cast<size_t>(index) >= model.accessors.size())
+        reader.fail(role + " refers to accessor " + std::to_string(index) + ", but only " +
+                    std::to_string(model.accessors.size()) + " exist");
+    const tinygltf::Accessor &accessor = model.accessors[static_cast<size_t>(index)];
+    switch (accessor.type) {
+        case TINYGLTF_TYPE_SCALAR: components_ = 1; break;
+        case TINYGLTF_TYPE_VEC2: components_ = 2; break;
+        case TINYGLTF_TYPE_VEC3: components_ = 3; break;
+        case TINYGLTF_TYPE_VEC4: components_ = 4; break;
+        default: reader.fail(what + ": unsupported element type");
+    }
+    type_ = accessor.componentType;
+    switch (type_) {
+        case TINYGLTF_COMPONENT_TYPE_BYTE:
+        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: size_ = 1; break;
+        case TINYGLTF_COMPONENT_TYPE_SHORT:
+        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: size_ = 2; break;
+        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT:
+        case TINYGLTF_COMPONENT_TYPE_FLOAT: size_ = 4; break;
+        default: reader.fail(what + ": unsupported component type " + std::to_string(type_));
+    }
+    normalized_ = accessor.normalized;
+    count_ = accessor.count;
+    const uint64_t element = size_ * static_cast<uint64_t>(components_);
+    if (accessor.bufferView >= 0) {
+        uint64_t stride = 0;
+        data_ = range(reader, model, accessor.bufferView, accessor.byteOffset, count_, element, &stride, what);
+        stride_ = stride;
+    }
+    if (!accessor.sparse.isSparse) return;
+
+    // Sparse: a dense copy of the base (or zeros), then the listed elements replaced.
+    const auto &sparse = accessor.sparse;
+    if (sparse.count < 0 || static_cast<uint64_t>(sparse.count) > count_) reader.fail(what + ": malformed sparse storage");
+    dense_.assign(count_ * element, 0);
+    if (data_)
+        for (size_t i = 0; i < count_; ++i) std::memcpy(&dense_[i * element], data_ + i * stride_, element);
+    const int index_type = sparse.indices.componentType;
+    const uint64_t index_size = index_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE    ? 1
+                              : index_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ? 2
+                              : index_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT   ? 4
+                                                                                      : 0;
+    if (index_size == 0 || sparse.indices.byteOffset < 0 || sparse.values.byteOffset < 0)
+        reader.fail(what + ": malformed sparse storage");
+    uint64_t unused = 0;
+    const auto n = static_cast<uint64_t>(sparse.count);
+    const unsigned char *indices = range(reader, model, sparse.indices.bufferView,
+                                         static_cast<uint64_t>(sparse.indices.byteOffset), n, index_size, &unused, what);
+    const unsigned char *values = range(reader, model, sparse.values.bufferView,
+                                        static_cast<uint64_t>(sparse.values.byteOffset), n, element, &unused, what);
+    for (uint64_t k = 0; k < n; ++k) {
+        uint32_t target = 0;
+        std::memcpy(&target, indices + k * index_size, index_size);  // little-endian
+        if (target >= count_) reader.fail(what + ": sparse index " + std::to_string(target) + " is out of range");
+        std::memcpy(&dense_[target * element], values + k * element, element);
+    }
+    data_ = dense_.data();
+    stride_ = element;
+}
+
+const unsigned char *AccessorView::range(const GltfReader &reader, const tinygltf::Model &model, int view_index,
+                                         uint64_t offset, uint64_t count, uint64_t element, uint64_t *stride_out,
+                                         const std::string &what) const {
+    if (view_index < 0 || static_cast<size_t>(view_index) >= model.bufferViews.size())
+        reader.fail(what + " refers to buffer view " + std::to_string(view_index) + ", but only " +
+                    std::to_string(model.bufferViews.size()) + " exist");
+    const tinygltf::BufferView &view = model.bufferViews[static_cast<size_t>(view_index)];
+    if (view.buffer < 0 || static_cast<size_t>(view.buffer) >= model.buffers.size())
+        reader.fail("buffer view " + std::to_string(view_index) + " refers to buffer " + std::to_string(view.buffer) +
+                    ", but only " + std::to_string(model.buffers.size()) + " exist");
+    const std::vector<unsigned char> &buffer = model.buffers[static_cast<size_t>(view.buffer)].data;
+    if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset)
+        reader.fail("buffer view " + std::to_string(view_index) + " runs past the end of buffer " +
+                    std::to_string(view.buffer));
+    const uint64_t stride = view.byteStride != 0 ? view.byteStride : element;
+    if (stride < element) reader.fail(what + ": the buffer view's stride is shorter than an element");
+    if (count > 0) {
+        if (offset > view.byteLength || count > view.byteLength ||
+            (count - 1) * stride + element > view.byteLength - offset)
+            reader.fail(what + ": " + std::to_string(count) + " elements run past the end of buffer view " +
+                        std::to_string(view_index));
+    }
+    *stride_out = stride;
+    return buffer.data() + view.byteOffset + offset;
+}
+
+}  // namespace
+
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer) {
+    GltfReader(path, scene, layer).read();
+}
+
+}  // namespace sowfield::io::detail

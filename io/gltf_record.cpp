@@ -1,0 +1,109 @@
+#include "io/gltf_record.h"
+
+#include <climits>
+#include <cmath>
+
+#include "sowfield_host.h"
+
+namespace sowfield::io::detail::gltf {
+
+tinygltf::Value number_value(uint64_t n) {
+    if (n <= static_cast<uint64_t>(INT_MAX)) return tinygltf::Value(static_cast<int>(n));
+    return tinygltf::Value(static_cast<double>(n));
+}
+
+bool whole_number(const tinygltf::Value &value, uint64_t limit, uint64_t &out) {
+    if (value.IsInt()) {
+        const int n = value.Get<int>();
+        if (n < 0 || static_cast<uint64_t>(n) > limit) return false;
+        out = static_cast<uint64_t>(n);
+        return true;
+    }
+    if (!value.IsReal()) return false;
+    const double d = value.Get<double>();
+    if (!(d >= 0.0) || d > static_cast<double>(limit) || std::floor(d) != d) return false;
+    out = static_cast<uint64_t>(d);
+    return out <= limit;
+}
+
+namespace {
+
+bool printable_code(uint32_t code) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const uint32_t c = (code >> shift) & 0xFFu;
+        if (c < 0x20 || c > 0x7E) return false;
+    }
+    return true;
+}
+
+std::string letters(uint32_t code) {
+    return {static_cast<char>(code >> 24), static_cast<char>((code >> 16) & 0xFFu),
+            static_cast<char>((code >> 8) & 0xFFu), static_cast<char>(code & 0xFFu)};
+}
+
+}  // namespace
+
+tinygltf::Value type_value(uint32_t code) {
+    return printable_code(code) ? tinygltf::Value(letters(code)) : number_value(code);
+}
+
+bool parse_type(const tinygltf::Value &value, uint32_t &code) {
+    if (value.IsString()) {
+        const std::string &text = value.Get<std::string>();
+        if (text.size() != 4) return false;
+        code = 0;
+        for (char c : text) code = code << 8 | static_cast<unsigned char>(c);
+        return true;
+    }
+    uint64_t n = 0;
+    if (!whole_number(value, UINT32_MAX, n)) return false;
+    code = static_cast<uint32_t>(n);
+    return true;
+}
+
+std::string type_text(uint32_t code) { return printable_code(code) ? letters(code) : std::to_string(code); }
+
+std::string attribute_name(uint32_t type, unsigned ordinal) {
+    const char *stem = type == SF_VMAP_WGHT ? "_WEIGHT_"
+                     : type == SF_VMAP_MNVW ? "_SUBDIV_WEIGHT_"
+                     : type == SF_VMAP_SPOT ? "_SPOT_"
+                                            : "_VMAP_";
+    return stem + std::to_string(ordinal);
+}
+
+bool valid_utf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            code = c & 0x1Fu;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            code = c & 0x0Fu;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            code = c & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = code << 6 | (next & 0x3Fu);
+        }
+        // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+        const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+}  // namespace sowfield::io::detail::gltf

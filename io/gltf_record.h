@@ -1,0 +1,58 @@
+// What our glTF files record beyond the format, in `extras`, so that reading
+// our own file gives back the layer that was written. Files from elsewhere
+// lack the record and are read by the format's conventions alone.
+//
+// mesh.extras
+//   "targetNames": [name, ...]                  the morph targets' names (a common convention)
+//   "sowfield_maps": [{"type": "WGHT", "name": "height", "attribute": "_WEIGHT_0",
+//                      "missing": [first, count, ...]}, ...]
+//                                               every vertex map in layer order; a morph map
+//                                               has "target": k instead of "attribute"; "missing"
+//                                               lists runs of points without a value
+//   "sowfield_polygon_order": [primitive, count, ...]
+//                                               runs of polygons in layer order (when there
+//                                               is more than one primitive)
+//   "sowfield_polygon_types": [type, count, ...] runs of polygon types in layer order (when
+//                                               any polygon is not "FACE")
+// primitive.extras
+//   "sowfield_polygon_sizes": [size, count, ...] runs of polygon sizes of a triangle primitive
+//                                               whose polygons were fan-triangulated
+//   "sowfield_points_only": true                the points of a layer without polygons
+//
+// Types are the four letters ("TXUV") or, when not printable, the number.
+#pragma once
+
+#include <tiny_gltf.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sowfield::io::detail::gltf {
+
+inline constexpr const char *kTargetNames = "targetNames";
+inline constexpr const char *kMaps = "sowfield_maps";
+inline constexpr const char *kPolygonOrder = "sowfield_polygon_order";
+inline constexpr const char *kPolygonTypes = "sowfield_polygon_types";
+inline constexpr const char *kPolygonSizes = "sowfield_polygon_sizes";
+inline constexpr const char *kPointsOnly = "sowfield_points_only";
+
+// A count or index as a JSON number: an integer while it fits the library's
+// int, a double (exact up to 2^53) beyond.
+tinygltf::Value number_value(uint64_t n);
+// The value of a JSON number that must be a whole number in [0, limit];
+// false otherwise.
+bool whole_number(const tinygltf::Value &value, uint64_t limit, uint64_t &out);
+
+tinygltf::Value type_value(uint32_t code);
+bool parse_type(const tinygltf::Value &value, uint32_t &code);
+std::string type_text(uint32_t code);  // for messages
+
+// The attribute name of a map that is neither UV nor morph: "_WEIGHT_n" for
+// "WGHT", "_SUBDIV_WEIGHT_n" for "MNVW", "_SPOT_n" for "SPOT", "_VMAP_n" for
+// other types (the leading underscore marks an application-specific attribute).
+std::string attribute_name(uint32_t type, unsigned ordinal);
+
+bool valid_utf8(std::string_view text);
+
+}  // namespace sowfield::io::detail::gltf

@@ -1,0 +1,539 @@
+// glTF output. The description (JSON) comes from tinygltf; the binary data is
+// streamed straight from the layer into the file, never assembled in memory:
+// a pass over the layer plans every accessor (sizes, bounds, missing values),
+// the JSON is written, then each buffer view's bytes in order.
+//
+// All primitives share one set of vertex attributes, the layer's points, so a
+// point used by polygons of several surfaces stays one point.
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "io/format_io.h"
+#include "io/gltf_record.h"
+#include "sowfield_host.h"
+
+namespace sowfield::io::detail {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "glTF data is little-endian");
+
+using tinygltf::Value;
+
+// Run-length pairs [key, count, ...] of a sequence, built as it goes.
+class Runs {
+public:
+    void add(uint64_t key, uint64_t count = 1) {
+        if (!runs_.empty() && runs_.back().first == key)
+            runs_.back().second += count;
+        else
+            runs_.emplace_back(key, count);
+    }
+    template <class KeyValue>
+    Value::Array values(KeyValue key_value) const {
+        Value::Array out;
+        out.reserve(2 * runs_.size());
+        for (const auto &[key, count] : runs_) {
+            out.push_back(key_value(key));
+            out.push_back(gltf::number_value(count));
+        }
+        return out;
+    }
+    Value::Array values() const { return values(gltf::number_value); }
+
+private:
+    std::vector<std::pair<uint64_t, uint64_t>> runs_;
+};
+
+struct MapPlan {
+    const host::VertexMap *map = nullptr;
+    std::string attribute;  // empty for a morph target
+    int target = -1;
+    Value::Array missing;           // [first, count, ...] of points without a value
+    std::vector<double> min, max;  // morph targets only
+};
+
+enum Kind : size_t { kPoints = 0, kLines = 1, kTriangles = 2 };
+
+Kind kind_of(size_t size) { return size == 1 ? kPoints : size == 2 ? kLines : kTriangles; }
+
+struct PrimitivePlan {
+    uint32_t surface = 0;
+    Kind kind = kTriangles;
+    uint64_t index_count = 0;
+    Runs sizes;
+    bool fanned = false;  // some polygon has more than three points
+};
+
+int accessor_type(int components) {
+    switch (components) {
+        case 1: return TINYGLTF_TYPE_SCALAR;
+        case 2: return TINYGLTF_TYPE_VEC2;
+        case 3: return TINYGLTF_TYPE_VEC3;
+        default: return TINYGLTF_TYPE_VEC4;
+    }
+}
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Where the bytes go: straight into the file (GLB), or as base64 text inside
+// the JSON (.gltf), carrying up to two bytes between writes.
+class Sink {
+public:
+    Sink(AtomicFile &out, bool base64) : out_(out), base64_(base64) {}
+
+    void write(const void *data, size_t n) {
+        if (!base64_) {
+            out_.write(data, n);
+            return;
+        }
+        const auto *bytes = static_cast<const unsigned char *>(data);
+        while (n > 0 && pending_count_ > 0) {
+            pending_[pending_count_++] = *bytes++;
+            --n;
+            if (pending_count_ == 3) {
+                encode(pending_, 3);
+                pending_count_ = 0;
+            }
+        }
+        const size_t whole = n - n % 3;
+        for (size_t done = 0; done < whole;) {
+            const size_t part = std::min(whole - done, size_t{3} << 16);
+            encode(bytes + done, part);
+            done += part;
+        }
+        for (size_t i = whole; i < n; ++i) pending_[pending_count_++] = bytes[i];
+    }
+
+    void finish() {
+        if (!base64_ || pending_count_ == 0) return;
+        const uint32_t v = uint32_t{pending_[0]} << 16 | (pending_count_ > 1 ? uint32_t{pending_[1]} << 8 : 0u);
+        const char text[4] = {kBase64[v >> 18], kBase64[(v >> 12) & 63],
+                              pending_count_ > 1 ? kBase64[(v >> 6) & 63] : '=', '='};
+        out_.write(text, 4);
+        pending_count_ = 0;
+    }
+
+private:
+    void encode(const unsigned char *bytes, size_t n) {  // n a multiple of 3
+        char *const text = out_.reserve(n / 3 * 4);
+        char *at = text;
+        for (size_t i = 0; i < n; i += 3) {
+            const uint32_t v = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
+            *at++ = kBase64[v >> 18];
+            *at++ = kBase64[(v >> 12) & 63];
+            *at++ = kBase64[(v >> 6) & 63];
+            *at++ = kBase64[v & 63];
+        }
+        out_.advance(static_cast<size_t>(at - text));
+    }
+
+    AtomicFile &out_;
+    bool base64_;
+    unsigned char pending_[3] = {};
+    size_t pending_count_ = 0;
+};
+
+// Gathers elements into a fixed block and hands full blocks to the sink.
+template <class T>
+class Staging {
+public:
+    explicit Staging(Sink &sink) : sink_(sink), block_(kBlock) {}
+    void push(T value) {
+        block_[used_++] = value;
+        if (used_ == kBlock) flush();
+    }
+    void flush() {
+        sink_.write(block_.data(), used_ * sizeof(T));
+        used_ = 0;
+    }
+
+private:
+    static constexpr size_t kBlock = size_t{1} << 15;
+    Sink &sink_;
+    std::vector<T> block_;
+    size_t used_ = 0;
+};
+
+class GltfWriter {
+public:
+    GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary)
+        : out_(out), scene_(scene), layer_(layer), binary_(binary),
+          selection_(select_for_writing(out, layer, range)) {}
+
+    void write() {
+        check_names();
+        if (points() > 0) {
+            plan_positions();
+            plan_maps();
+            plan_polygons();
+        }
+        const std::string json = describe();
+        if (binary_)
+            write_glb(json);
+        else
+            write_gltf(json);
+    }
+
+private:
+    uint32_t points() const { return selection_.point_count(); }
+
+    void check_names() const {
+        if (!gltf::valid_utf8(layer_.name)) out_.fail("the layer name is not valid UTF-8");
+        for (size_t i = 0; i < layer_.vmap_count(); ++i)
+            if (!gltf::valid_utf8(layer_.vmap(i).name()))
+                out_.fail("the name of vertex map " + std::to_string(i) + " is not valid UTF-8");
+    }
+
+    void plan_positions() {
+        position_min_.assign(3, std::numeric_limits<double>::infinity());
+        position_max_.assign(3, -std::numeric_limits<double>::infinity());
+        for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
+            const host::Vec3 &p = layer_.position(point);
+            for (size_t axis = 0; axis < 3; ++axis) {
+                if (!std::isfinite(p[axis]))
+                    out_.fail("point " + std::to_string(point) + " has a coordinate that is not finite");
+                const double stored = static_cast<float>(p[axis]);
+                if (!std::isfinite(stored))
+                    out_.fail("point " + std::to_string(point) + " has a coordinate beyond single precision");
+                position_min_[axis] = std::min(position_min_[axis], stored);
+                position_max_[axis] = std::max(position_max_[axis], stored);
+            }
+        }
+    }
+
+    void plan_maps() {
+        unsigned uv_count = 0;
+        unsigned target_count = 0;
+        std::map<std::string, unsigned> attribute_count;  // by the attribute's first name
+        for (size_t i = 0; i < layer_.vmap_count(); ++i) {
+            const host::VertexMap &map = layer_.vmap(i);
+            MapPlan plan;
+            plan.map = &map;
+            const int dimension = map.dimension();
+            if (map.type() == SF_VMAP_TXUV && dimension == 2) {
+                plan.attribute = "TEXCOORD_" + std::to_string(uv_count++);
+            } else if (map.type() == SF_VMAP_MORF && dimension == 3) {
+                plan.target = static_cast<int>(target_count++);
+                plan.min.assign(3, std::numeric_limits<double>::infinity());
+                plan.max.assign(3, -std::numeric_limits<double>::infinity());
+            } else {
+                unsigned &count = attribute_count[gltf::attribute_name(map.type(), 0)];
+                plan.attribute = gltf::attribute_name(map.type(), count++);
+            }
+            uint64_t missing_first = 0;
+            uint64_t missing_count = 0;
+            for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
+                const float *value = map.value(point);
+                if (!value) {
+                    if (missing_count > 0 && missing_first + missing_count == point - selection_.first_point) {
+                        ++missing_count;
+                    } else {
+                        if (missing_count > 0) add_missing_run(plan, missing_first, missing_count);
+                        missing_first = point - selection_.first_point;
+                        missing_count = 1;
+                    }
+                    continue;
+                }
+                for (int c = 0; c < dimension; ++c) {
+                    if (!std::isfinite(value[c]))
+                        out_.fail("point " + std::to_string(point) + " has a value in vertex map \"" + map.name() +
+                                  "\" that is not finite");
+                    if (plan.target >= 0) {
+                        const size_t axis = static_cast<size_t>(c);
+                        plan.min[axis] = std::min<double>(plan.min[axis], value[c]);
+                        plan.max[axis] = std::max<double>(plan.max[axis], value[c]);
+                    }
+                }
+            }
+            if (missing_count > 0) add_missing_run(plan, missing_first, missing_count);
+            if (plan.target >= 0 && !plan.missing.empty()) {
+                // Missing displacements are written as zero; the bounds must say so.
+                for (size_t axis = 0; axis < 3; ++axis) {
+                    plan.min[axis] = std::min(plan.min[axis], 0.0);
+                    plan.max[axis] = std::max(plan.max[axis], 0.0);
+                }
+            }
+            maps_.push_back(std::move(plan));
+        }
+    }
+
+    static void add_missing_run(MapPlan &plan, uint64_t first, uint64_t count) {
+        plan.missing.push_back(gltf::number_value(first));
+        plan.missing.push_back(gltf::number_value(count));
+    }
+
+    void plan_polygons() {
+        // One primitive per surface and kind (points, lines, triangles), in
+        // the order they first appear.
+        std::vector<int32_t> primitive_of(size_t{scene_.surface_count()} * 3, -1);
+        Runs order;
+        Runs types;
+        bool other_types = false;
+        for (uint32_t polygon = selection_.first_polygon; polygon < selection_.polygon_end; ++polygon) {
+            const uint32_t surface = layer_.polygon_surface(polygon);
+            if (surface >= scene_.surface_count())
+                out_.fail("polygon " + std::to_string(polygon) + " has surface " + std::to_string(surface) +
+                          ", which the scene does not name");
+            const size_t size = layer_.polygon_points(polygon).size();
+            const Kind kind = kind_of(size);
+            int32_t &slot = primitive_of[size_t{surface} * 3 + kind];
+            if (slot < 0) {
+                slot = static_cast<int32_t>(primitives_.size());
+                primitives_.emplace_back();
+                primitives_.back().surface = surface;
+                primitives_.back().kind = kind;
+            }
+            PrimitivePlan &plan = primitives_[static_cast<size_t>(slot)];
+            if (kind == kTriangles) {
+                plan.index_count += 3 * (size - 2);
+                plan.sizes.add(size);
+                plan.fanned = plan.fanned || size > 3;
+            } else {
+                plan.index_count += size;
+            }
+            order.add(static_cast<uint64_t>(slot));
+            const uint32_t type = layer_.polygon_type(polygon);
+            other_types = other_types || type != SF_POLY_FACE;
+            types.add(type);
+        }
+        if (primitives_.size() > 1) polygon_order_ = order.values();
+        if (other_types)
+            polygon_types_ = types.values([](uint64_t type) { return gltf::type_value(static_cast<uint32_t>(type)); });
+    }
+
+    // The JSON description, without "buffers" (spliced in as the file is written).
+    std::string describe() {
+        tinygltf::Model model;
+        model.asset.version = "2.0";
+        model.asset.generator = "Sowfield 1.6";
+        // An empty layer is a file of no scene at all (an empty scene would
+        // serialise as null, which the format does not allow).
+        if (points() == 0) return serialise(model);
+
+        model.scenes.emplace_back();
+        model.scenes[0].name = layer_.name;
+        model.scenes[0].nodes.push_back(0);
+        model.defaultScene = 0;
+        tinygltf::Node node;
+        node.name = layer_.name;
+        node.mesh = 0;
+        model.nodes.push_back(std::move(node));
+
+        tinygltf::Mesh mesh;
+        mesh.name = layer_.name;
+        const int positions = add_accessor(model, 3, points(), TINYGLTF_TARGET_ARRAY_BUFFER);
+        model.accessors[static_cast<size_t>(positions)].minValues = position_min_;
+        model.accessors[static_cast<size_t>(positions)].maxValues = position_max_;
+
+        std::map<std::string, int> attributes{{"POSITION", positions}};
+        std::vector<std::map<std::string, int>> targets;
+        Value::Array target_names;
+        Value::Array map_records;
+        for (MapPlan &plan : maps_) {
+            const int accessor = add_accessor(model, plan.map->dimension(), points(), TINYGLTF_TARGET_ARRAY_BUFFER);
+            Value::Object record;
+            record["type"] = gltf::type_value(plan.map->type());
+            record["name"] = Value(plan.map->name());
+            if (plan.target >= 0) {
+                model.accessors[static_cast<size_t>(accessor)].minValues = plan.min;
+                model.accessors[static_cast<size_t>(accessor)].maxValues = plan.max;
+                targets.push_back({{"POSITION", accessor}});
+                target_names.emplace_back(plan.map->name());
+                record["target"] = Value(plan.target);
+            } else {
+                attributes[plan.attribute] = accessor;
+                record["attribute"] = Value(plan.attribute);
+            }
+            if (!plan.missing.empty()) record["missing"] = Value(std::move(plan.missing));
+            map_records.emplace_back(std::move(record));
+        }
+
+        if (primitives_.empty()) {
+            // A layer of points only: one point primitive over all of them,
+            // marked so that reading it back adds no polygons.
+            tinygltf::Primitive primitive;
+            primitive.attributes = attributes;
+            primitive.targets = targets;
+            primitive.mode = TINYGLTF_MODE_POINTS;
+            Value::Object extras;
+            extras[gltf::kPointsOnly] = Value(true);
+            primitive.extras = Value(std::move(extras));
+            mesh.primitives.push_back(std::move(primitive));
+        }
+        std::vector<int> material_of(scene_.surface_count(), -1);
+        for (PrimitivePlan &plan : primitives_) {
+            tinygltf::Primitive primitive;
+            primitive.attributes = attributes;
+            primitive.targets = targets;
+            primitive.mode = plan.kind == kPoints  ? TINYGLTF_MODE_POINTS
+                           : plan.kind == kLines ? TINYGLTF_MODE_LINE
+                                                 : TINYGLTF_MODE_TRIANGLES;
+            primitive.indices = add_accessor(model, 1, plan.index_count, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER,
+                                             TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+            int &material = material_of[plan.surface];
+            if (material < 0) {
+                const std::string &name = scene_.surface_name(plan.surface);
+                if (!gltf::valid_utf8(name))
+                    out_.fail("the name of surface " + std::to_string(plan.surface) + " is not valid UTF-8");
+                material = static_cast<int>(model.materials.size());
+                tinygltf::Material m;
+                m.name = name;
+                model.materials.push_back(std::move(m));
+            }
+            primitive.material = material;
+            if (plan.fanned) {
+                Value::Object extras;
+                extras[gltf::kPolygonSizes] = Value(plan.sizes.values());
+                primitive.extras = Value(std::move(extras));
+            }
+            mesh.primitives.push_back(std::move(primitive));
+        }
+
+        Value::Object extras;
+        if (!target_names.empty()) extras[gltf::kTargetNames] = Value(std::move(target_names));
+        extras[gltf::kMaps] = Value(std::move(map_records));
+        if (!polygon_order_.empty()) extras[gltf::kPolygonOrder] = Value(std::move(polygon_order_));
+        if (!polygon_types_.empty()) extras[gltf::kPolygonTypes] = Value(std::move(polygon_types_));
+        mesh.extras = Value(std::move(extras));
+        model.meshes.push_back(std::move(mesh));
+        return serialise(model);
+    }
+
+    // One accessor over a buffer view of its own, tightly packed; every
+    // element is 4-byte, so each view starts aligned.
+    int add_accessor(tinygltf::Model &model, int components, uint64_t count, int target,
+                     int component_type = TINYGLTF_COMPONENT_TYPE_FLOAT) {
+        tinygltf::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = binary_size_;
+        view.byteLength = count * static_cast<uint64_t>(components) * 4;
+        view.target = target;
+        binary_size_ += view.byteLength;
+        model.bufferViews.push_back(view);
+        tinygltf::Accessor accessor;
+        accessor.bufferView = static_cast<int>(model.bufferViews.size() - 1);
+        accessor.componentType = component_type;
+        accessor.count = count;
+        accessor.type = accessor_type(components);
+        model.accessors.push_back(std::move(accessor));
+        return static_cast<int>(model.accessors.size() - 1);
+    }
+
+    std::string serialise(const tinygltf::Model &model) const {
+        std::ostringstream text;
+        tinygltf::TinyGLTF gltf;
+        if (!gltf.WriteGltfSceneToStream(&model, text, false, false)) out_.fail("cannot describe the scene as glTF");
+        std::string json = text.str();
+        while (!json.empty() && (json.back() == '\n' || json.back() == ' ')) json.pop_back();
+        if (json.size() < 3 || json.front() != '{') out_.fail("cannot describe the scene as glTF");
+        return json;
+    }
+
+    // The description with the buffer spliced in as its first member: the
+    // text before the buffer's data and the text after it.
+    std::pair<std::string, std::string> with_buffer(const std::string &json, bool embedded) const {
+        if (binary_size_ == 0) return {json, {}};
+        const std::string head = "{\"buffers\":[{\"byteLength\":" + std::to_string(binary_size_);
+        if (!embedded) return {head + "}]," + json.substr(1), {}};
+        return {head + ",\"uri\":\"data:application/octet-stream;base64,", "\"}]," + json.substr(1)};
+    }
+
+    void write_glb(const std::string &description) {
+        std::string json = with_buffer(description, false).first;
+        while (json.size() % 4 != 0) json.push_back(' ');  // chunks are 4-byte aligned
+        const uint64_t total = 12 + 8 + json.size() + (binary_size_ > 0 ? 8 + binary_size_ : 0);
+        if (total > std::numeric_limits<uint32_t>::max())
+            out_.fail("the layer needs " + std::to_string(total) + " bytes, beyond the 4 GiB a GLB file can hold");
+        const uint32_t header[5] = {0x46546C67u /* "glTF" */, 2, static_cast<uint32_t>(total),
+                                    static_cast<uint32_t>(json.size()), 0x4E4F534Au /* "JSON" */};
+        out_.write(header, sizeof header);
+        out_.write(json);
+        if (binary_size_ > 0) {
+            const uint32_t chunk[2] = {static_cast<uint32_t>(binary_size_), 0x004E4942u /* "BIN" */};
+            out_.write(chunk, sizeof chunk);
+            Sink sink(out_, false);
+            write_binary(sink);
+        }
+    }
+
+    void write_gltf(const std::string &description) {
+        const auto [head, tail] = with_buffer(description, true);
+        out_.write(head);
+        if (binary_size_ > 0) {
+            Sink sink(out_, true);
+            write_binary(sink);
+            sink.finish();
+            out_.write(tail);
+        }
+        out_.put('\n');
+    }
+
+    // The buffer views in the order describe() laid them out.
+    void write_binary(Sink &sink) {
+        Staging<float> floats(sink);
+        for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
+            const host::Vec3 &p = layer_.position(point);
+            floats.push(static_cast<float>(p[0]));
+            floats.push(static_cast<float>(p[1]));
+            floats.push(static_cast<float>(p[2]));
+        }
+        for (const MapPlan &plan : maps_) {
+            const int dimension = plan.map->dimension();
+            for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
+                const float *value = plan.map->value(point);
+                for (int c = 0; c < dimension; ++c) floats.push(value ? value[c] : 0.0f);
+            }
+        }
+        floats.flush();
+
+        Staging<uint32_t> indices(sink);
+        const uint32_t base = selection_.first_point;
+        for (const PrimitivePlan &plan : primitives_) {
+            for (uint32_t polygon = selection_.first_polygon; polygon < selection_.polygon_end; ++polygon) {
+                if (layer_.polygon_surface(polygon) != plan.surface) continue;
+                const std::span<const uint32_t> corners = layer_.polygon_points(polygon);
+                if (kind_of(corners.size()) != plan.kind) continue;
+                if (plan.kind != kTriangles) {
+                    for (uint32_t corner : corners) indices.push(corner - base);
+                    continue;
+                }
+                // A fan from the first corner: reading our own file joins the
+                // fan's triangles back into the polygon.
+                for (size_t k = 1; k + 1 < corners.size(); ++k) {
+                    indices.push(corners[0] - base);
+                    indices.push(corners[k] - base);
+                    indices.push(corners[k + 1] - base);
+                }
+            }
+        }
+        indices.flush();
+    }
+
+    AtomicFile &out_;
+    const host::Scene &scene_;
+    const host::Layer &layer_;
+    bool binary_;
+    WriteSelection selection_;
+    std::vector<double> position_min_, position_max_;
+    std::vector<MapPlan> maps_;
+    std::vector<PrimitivePlan> primitives_;
+    Value::Array polygon_order_;
+    Value::Array polygon_types_;
+    uint64_t binary_size_ = 0;
+};
+
+}  // namespace
+
+void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary) {
+    GltfWriter(out, scene, layer, range, binary).write();
+}
+
+}  // namespace sowfield::io::detail

@@ -1,0 +1,113 @@
+// The dispatcher: picks the format by extension, reads into a fresh layer that
+// joins the scene only when complete, and writes through an atomic file.
+#include "io/mesh_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <new>
+#include <system_error>
+
+#include "io/atomic_file.h"
+#include "io/format_io.h"
+
+namespace sowfield::io {
+
+namespace detail {
+
+void fail_loading(const std::filesystem::path &path, const std::string &detail) {
+    throw MeshFileError("Error loading " + path.string() + ": " + detail);
+}
+
+WriteSelection select_for_writing(const AtomicFile &out, const host::Layer &layer, WriteRange range) {
+    if (range.first_point > layer.point_count())
+        out.fail("the first point to write (" + std::to_string(range.first_point) + ") is beyond the layer's " +
+                 std::to_string(layer.point_count()) + " points");
+    if (range.first_polygon > layer.polygon_count())
+        out.fail("the first polygon to write (" + std::to_string(range.first_polygon) + ") is beyond the layer's " +
+                 std::to_string(layer.polygon_count()) + " polygons");
+    const WriteSelection selection{range.first_point, layer.point_count(), range.first_polygon, layer.polygon_count()};
+    for (uint32_t polygon = selection.first_polygon; polygon < selection.polygon_end; ++polygon) {
+        const std::span<const uint32_t> points = layer.polygon_points(polygon);
+        if (points.empty()) out.fail("polygon " + std::to_string(polygon) + " has no points");
+        for (uint32_t point : points)
+            if (point < selection.first_point)
+                out.fail("polygon " + std::to_string(polygon) + " uses point " + std::to_string(point) +
+                         ", before the first point written (" + std::to_string(selection.first_point) + ")");
+    }
+    return selection;
+}
+
+}  // namespace detail
+
+Format format_for(const std::filesystem::path &path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".obj") return Format::obj;
+    if (extension == ".gltf") return Format::gltf;
+    if (extension == ".glb") return Format::glb;
+    throw MeshFileError("Cannot tell the format of " + path.string() + (extension.empty() ? "" : " from \"" + extension + "\"") +
+                        ": use a .obj, .gltf or .glb file");
+}
+
+size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
+    const Format format = format_for(path);
+    const uint32_t surfaces_before = scene.surface_count();
+    host::Layer layer(path.stem().string());
+    try {
+        if (format == Format::obj)
+            detail::read_obj(path, scene, layer);
+        else
+            detail::read_gltf(path, scene, layer);
+    } catch (const MeshFileError &) {
+        scene.truncate_surfaces(surfaces_before);
+        throw;
+    } catch (const std::bad_alloc &) {
+        scene.truncate_surfaces(surfaces_before);
+        detail::fail_loading(path, "not enough memory");
+    } catch (const std::exception &failure) {
+        // The scene's own limits (polygon size, surface count, a map name
+        // used with two dimensions) reach us as standard exceptions.
+        scene.truncate_surfaces(surfaces_before);
+        detail::fail_loading(path, failure.what());
+    }
+    const size_t index = scene.layer_count();
+    std::string name = layer.name;
+    scene.add_layer(std::move(name)) = std::move(layer);
+    return index;
+}
+
+void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range) {
+    const Format format = format_for(path);
+    if (layer >= scene.layer_count())
+        throw MeshFileError("Error writing " + path.string() + ": the scene has no layer " + std::to_string(layer));
+    AtomicFile out(path);
+    try {
+        if (format == Format::obj)
+            detail::write_obj(out, scene, scene.layer(layer), range);
+        else
+            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb);
+    } catch (const MeshFileError &) {
+        throw;
+    } catch (const std::bad_alloc &) {
+        out.fail("not enough memory");
+    } catch (const std::exception &failure) {
+        out.fail(failure.what());
+    }
+    out.commit();
+}
+
+bool same_file(const std::filesystem::path &a, const std::filesystem::path &b) {
+    std::error_code error;
+    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error)) {
+        const bool same = std::filesystem::equivalent(a, b, error);
+        if (!error) return same;
+    }
+    const std::filesystem::path canonical_a = std::filesystem::weakly_canonical(a, error);
+    if (error) return a.lexically_normal() == b.lexically_normal();
+    const std::filesystem::path canonical_b = std::filesystem::weakly_canonical(b, error);
+    if (error) return a.lexically_normal() == b.lexically_normal();
+    return canonical_a == canonical_b;
+}
+
+}  // namespace sowfield::io

@@ -1,0 +1,180 @@
+// glTF and GLB written by us and read back: every map type with its name and
+// missing values, polygons of every size in order with their types and
+// surfaces; and every file we write passes the Khronos validator.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <limits>
+
+#include "sowfield_host.h"
+#include "tests/io/io_fixture.h"
+
+namespace sowfield::testing {
+namespace {
+
+class GltfRoundTrip : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(GltfRoundTrip, RichLayerComesBackWhole) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("rich");
+    build_rich_layer(scene, layer, /*floats_only=*/true);
+    const std::filesystem::path file = folder / (std::string("rich") + GetParam());
+    io::write_mesh_file(file, scene, 0);
+
+    ReadBack back;
+    read_back(file, back);
+    expect_same_layer(scene, layer, back.scene, back.get(), Kept::everything);
+}
+
+TEST_P(GltfRoundTrip, PositionsAreRoundedToSinglePrecision) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("thirds");
+    add_triangle(layer, {1.0 / 3.0, 0.1, -0.0}, {1e-50, 2.0, 3.0}, {16777217.0, 0, 0});
+    const std::filesystem::path file = folder / (std::string("thirds") + GetParam());
+    io::write_mesh_file(file, scene, 0);
+
+    ReadBack back;
+    read_back(file, back);
+    for (uint32_t p = 0; p < 3; ++p)
+        for (size_t axis = 0; axis < 3; ++axis)
+            EXPECT_EQ(back.get().position(p)[axis], static_cast<double>(static_cast<float>(layer.position(p)[axis])));
+    EXPECT_TRUE(std::signbit(back.get().position(0)[2])) << "-0 keeps its sign";
+}
+
+TEST_P(GltfRoundTrip, LayerOfPointsOnlyAndEmptyLayer) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &points = scene.add_layer("points");
+    points.add_point({1, 2, 3});
+    points.add_point({4, 5, 6});
+    set_weight(points, "w", 1, 0.5f);
+    scene.add_layer("empty");
+    for (size_t layer = 0; layer < 2; ++layer) {
+        const std::filesystem::path file = folder / (scene.layer(layer).name + GetParam());
+        io::write_mesh_file(file, scene, layer);
+        ReadBack back;
+        read_back(file, back);
+        expect_same_layer(scene, scene.layer(layer), back.scene, back.get(), Kept::everything);
+    }
+}
+
+TEST_P(GltfRoundTrip, RangeWritesOnlyLaterPointsAndPolygonsRenumbered) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("grown");
+    add_quad(layer, {0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1});
+    set_weight(layer, "w", 3, 1.0f);
+    add_triangle(layer, {5, 0, 0}, {6, 0, 0}, {5, 1, 0});
+    set_weight(layer, "w", 5, 0.5f);
+    const std::filesystem::path file = folder / (std::string("added") + GetParam());
+    io::write_mesh_file(file, scene, 0, {4, 1});
+
+    host::Scene expected_scene;
+    host::Layer &expected = expected_scene.add_layer("added");
+    add_triangle(expected, {5, 0, 0}, {6, 0, 0}, {5, 1, 0});
+    expected.add_vmap(SF_VMAP_WGHT, "w", 1);
+    set_weight(expected, "w", 1, 0.5f);
+    ReadBack back;
+    read_back(file, back);
+    expect_same_layer(expected_scene, expected, back.scene, back.get(), Kept::everything);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothForms, GltfRoundTrip, ::testing::Values(".gltf", ".glb"),
+                         [](const auto &param_info) { return std::string(param_info.param + 1); });
+
+TEST(GltfWriter, RefusesValuesTheFormatCannotHold) {
+    ScratchFolder folder;
+    const std::filesystem::path out = folder / "bad.glb";
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("bad");
+    add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    set_weight(layer, "w", 2, std::numeric_limits<float>::infinity());
+    EXPECT_EQ(error_of([&] { io::write_mesh_file(out, scene, 0); }),
+              "Error writing " + out.string() + ": point 2 has a value in vertex map \"w\" that is not finite");
+
+    host::Scene big;
+    add_triangle(big.add_layer("big"), {1e39, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    EXPECT_EQ(error_of([&] { io::write_mesh_file(out, big, 0); }),
+              "Error writing " + out.string() + ": point 0 has a coordinate beyond single precision");
+
+    host::Scene named;
+    host::Layer &other = named.add_layer("named");
+    add_triangle(other, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    set_weight(other, std::string("bad \xC3\x28 byte"), 0, 1.0f);
+    EXPECT_EQ(error_of([&] { io::write_mesh_file(out, named, 0); }),
+              "Error writing " + out.string() + ": the name of vertex map 0 is not valid UTF-8");
+    EXPECT_TRUE(folder.files().empty());
+}
+
+// ------------------------------------------------------------- the validator
+
+std::filesystem::path validator_script() {
+    return std::filesystem::path(SOWFIELD_SOURCE_DIR) / "tools" / "validate-gltf.js";
+}
+
+// Runs the Khronos validator on `files`; returns its exit status (0: no
+// errors). Skips the test when node or the validator package is missing.
+int validate(const std::vector<std::filesystem::path> &files, std::string &report) {
+    if (std::system("command -v node >/dev/null 2>&1") != 0) return -1;
+    if (!std::filesystem::exists(std::filesystem::path(SOWFIELD_SOURCE_DIR) / "tools/node_modules/gltf-validator"))
+        return -2;
+    std::string command = "node '" + validator_script().string() + "' --quiet";
+    for (const auto &file : files) command += " '" + file.string() + "'";
+    command += " 2>&1";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    char chunk[4096];
+    size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) report.append(chunk, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+#define SKIP_WITHOUT_VALIDATOR(status)                                                                      \
+    if ((status) == -1) GTEST_SKIP() << "node is not installed: cannot run the glTF validator";              \
+    if ((status) == -2)                                                                                      \
+    GTEST_SKIP() << "the glTF validator is not installed: run `npm install --prefix tools` in the source tree"
+
+TEST(GltfValidator, AcceptsEveryFileWeWrite) {
+    ScratchFolder folder;
+    host::Scene scene;
+    build_rich_layer(scene, scene.add_layer("rich"), true);
+    host::Layer &points = scene.add_layer("points");
+    points.add_point({1, 2, 3});
+    set_morph(points, "m", 0, 1, 0, 0);
+    scene.add_layer("empty");
+    host::Layer &cube = scene.add_layer("cube");
+    add_cube(cube, {0, 0.5, 0}, 1.0);
+    set_uv(cube, "UV", 0, 0, 0);
+    std::vector<std::filesystem::path> files;
+    for (size_t layer = 0; layer < scene.layer_count(); ++layer)
+        for (const char *extension : {".gltf", ".glb"}) {
+            files.push_back(folder / (scene.layer(layer).name + extension));
+            io::write_mesh_file(files.back(), scene, layer);
+        }
+    std::string report;
+    const int status = validate(files, report);
+    SKIP_WITHOUT_VALIDATOR(status);
+    EXPECT_EQ(status, 0) << report;
+}
+
+// The check above means something only if the validator does reject a
+// broken file through our script.
+TEST(GltfValidator, RejectsABrokenFile) {
+    ScratchFolder folder;
+    const std::filesystem::path broken = folder.write(
+        "broken.gltf",
+        R"({"asset":{"version":"2.0"},"accessors":[{"componentType":5126,"count":3,"type":"VEC3","bufferView":4}]})");
+    std::string report;
+    const int status = validate({broken}, report);
+    SKIP_WITHOUT_VALIDATOR(status);
+    EXPECT_EQ(status, 1) << report;
+    EXPECT_NE(report.find("error"), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace sowfield::testing
