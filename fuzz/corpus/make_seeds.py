@@ -185,6 +185,22 @@ hint_seeds = {
 }
 
 
+# -------------------------------------------------------------- settings_fuzzer
+
+SET, FILE = b"\x00", b"\x01"
+settings_seeds = {
+    "set_clones": SET + b"Number of Clones=12",
+    "set_field_name": SET + b" jitter = 0.25 ",
+    "set_percent": SET + b"size_variation_x=25%",
+    "set_popup": SET + b"Size WeightMap=height",
+    "set_no_value": SET + b"clone_count=",
+    "file_every_kind": FILE + b'{"clone_count": 3, "independent_sizes": true, "Size Variations": "25%", "h_min": -45.5,'
+    b' "density_weightmap": "none", "random_seed": -2147483648, "distribution": 1e-3}',
+    "file_nested": FILE + b'{"clone_count": {"a": [1, 2]}}',
+    "file_unicode": FILE + b'{"Distribution": "\\u00e9", "jitter": 1.7976931348623157e309}',
+}
+
+
 def write(target, seeds):
     folder = os.path.join(ROOT, target)
     os.makedirs(folder, exist_ok=True)
@@ -195,3 +211,4 @@ def write(target, seeds):
 
 write("plugin_run_fuzzer", plugin_seeds)
 write("hint_list_fuzzer", hint_seeds)
+write("settings_fuzzer", settings_seeds)

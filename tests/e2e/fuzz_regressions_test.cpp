@@ -18,6 +18,7 @@
 
 #include "fuzz/entries/hint_list_input.h"
 #include "fuzz/entries/plugin_run_input.h"
+#include "fuzz/entries/settings_input.h"
 
 namespace sowfield::fuzz {
 namespace {
@@ -25,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kFuzzDir = SOWFIELD_FUZZ_DIR;
-const char *const kTargets[] = {"hint_list_fuzzer", "plugin_run_fuzzer"};
+const char *const kTargets[] = {"hint_list_fuzzer", "plugin_run_fuzzer", "settings_fuzzer"};
 
 struct KeptInput {
     std::string target;
@@ -58,6 +59,7 @@ std::vector<uint8_t> read_bytes(const fs::path &path) {
 
 std::vector<std::string> run_input(const std::string &target, const std::vector<uint8_t> &bytes) {
     if (target == "hint_list_fuzzer") return run_hint_list_input(bytes);
+    if (target == "settings_fuzzer") return run_settings_input(bytes);
     return run_plugin_input(bytes);
 }
 
