@@ -268,11 +268,16 @@ private:
 
     MeshRecord parse_record(const tinygltf::Mesh &mesh, const std::string &where) const {
         MeshRecord record;
-        if (!mesh.extras.IsObject() || !mesh.extras.Has(gltf::kMaps)) return record;
-        record.present = true;
+        if (!mesh.extras.IsObject() || !mesh.extras.Get(gltf::kRecord).IsObject()) return record;
+        const Value &ours = mesh.extras.Get(gltf::kRecord);
         const auto malformed = [&](const std::string &what) { fail(where + ": malformed " + what + " record"); };
-        const Value &maps = mesh.extras.Get(gltf::kMaps);
-        if (!maps.IsArray()) malformed(gltf::kMaps);
+        uint64_t version = 0;
+        if (!gltf::whole_number(ours.Get(gltf::kVersion), kMaxCount, version)) malformed(gltf::kRecord);
+        if (version != gltf::kRecordVersion)
+            fail(where + ": the file was written by a later version (record version " + std::to_string(version) + ")");
+        record.present = true;
+        const Value &maps = ours.Get(gltf::kMaps);
+        if (!maps.IsArray() && ours.Has(gltf::kMaps)) malformed(gltf::kMaps);
         for (size_t i = 0; i < maps.ArrayLen(); ++i) {
             const Value &entry = maps.Get(static_cast<int>(i));
             MapRecord map;
@@ -290,10 +295,10 @@ private:
             if (entry.Has("missing")) map.missing = runs(entry.Get("missing"), [&] { malformed(gltf::kMaps); });
             record.maps.push_back(std::move(map));
         }
-        if (mesh.extras.Has(gltf::kPolygonOrder))
-            record.order = runs(mesh.extras.Get(gltf::kPolygonOrder), [&] { malformed(gltf::kPolygonOrder); });
-        if (mesh.extras.Has(gltf::kPolygonTypes)) {
-            const Value &types = mesh.extras.Get(gltf::kPolygonTypes);
+        if (ours.Has(gltf::kPolygonOrder))
+            record.order = runs(ours.Get(gltf::kPolygonOrder), [&] { malformed(gltf::kPolygonOrder); });
+        if (ours.Has(gltf::kPolygonTypes)) {
+            const Value &types = ours.Get(gltf::kPolygonTypes);
             if (!types.IsArray() || types.ArrayLen() % 2 != 0) malformed(gltf::kPolygonTypes);
             for (size_t i = 0; i < types.ArrayLen(); i += 2) {
                 uint32_t type = 0;
@@ -491,11 +496,12 @@ private:
             const std::string &name = model_.materials[static_cast<size_t>(primitive.material)].name;
             polygons.surface = scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
         }
-        if (primitive.extras.IsObject() && record.present) {
-            const Value &only = primitive.extras.Get(gltf::kPointsOnly);
+        if (record.present && primitive.extras.IsObject() && primitive.extras.Get(gltf::kRecord).IsObject()) {
+            const Value &ours = primitive.extras.Get(gltf::kRecord);
+            const Value &only = ours.Get(gltf::kPointsOnly);
             polygons.points_only = only.IsBool() && only.Get<bool>();
-            if (primitive.extras.Has(gltf::kPolygonSizes))
-                polygons.sizes = runs(primitive.extras.Get(gltf::kPolygonSizes),
+            if (ours.Has(gltf::kPolygonSizes))
+                polygons.sizes = runs(ours.Get(gltf::kPolygonSizes),
                                       [&] { fail(where + ": malformed " + std::string(gltf::kPolygonSizes) + " record"); });
         }
         if (polygons.points_only) return;

@@ -3,22 +3,29 @@
 // lack the record and are read by the format's conventions alone.
 //
 // mesh.extras
-//   "targetNames": [name, ...]                  the morph targets' names (a common convention)
-//   "sowfield_maps": [{"type": "WGHT", "name": "height", "attribute": "_WEIGHT_0",
-//                      "missing": [first, count, ...]}, ...]
-//                                               every vertex map in layer order; a morph map
-//                                               has "target": k instead of "attribute"; "missing"
-//                                               lists runs of points without a value
-//   "sowfield_polygon_order": [primitive, count, ...]
-//                                               runs of polygons in layer order (when there
-//                                               is more than one primitive)
-//   "sowfield_polygon_types": [type, count, ...] runs of polygon types in layer order (when
-//                                               any polygon is not "FACE")
+//   "targetNames": [name, ...]       the morph targets' names (a common convention)
+//   "sowfield": {
+//     "version": 1,
+//     "maps": [{"type": "WGHT", "name": "height", "attribute": "_WEIGHT_0",
+//               "missing": [first, count, ...]}, ...]
+//                                    every vertex map in layer order; a morph map has
+//                                    "target": k instead of "attribute"; "missing" lists
+//                                    runs of points without a value
+//     "polygon_order": [primitive, count, ...]
+//                                    runs of polygons in layer order (when there is more
+//                                    than one primitive)
+//     "polygon_types": [type, count, ...]
+//                                    runs of polygon types in layer order (when any
+//                                    polygon is not "FACE")
+//   }
 // primitive.extras
-//   "sowfield_polygon_sizes": [size, count, ...] runs of polygon sizes of a triangle primitive
-//                                               whose polygons were fan-triangulated
-//   "sowfield_points_only": true                the points of a layer without polygons
+//   "sowfield": {"polygon_sizes": [size, count, ...]}
+//                                    runs of polygon sizes of a triangle primitive whose
+//                                    polygons were fan-triangulated
+//   "sowfield": {"points_only": true}
+//                                    the points of a layer without polygons
 //
+// Empty arrays are left out (the JSON writer would turn them into null).
 // Types are the four letters ("TXUV") or, when not printable, the number.
 #pragma once
 
@@ -31,11 +38,14 @@
 namespace sowfield::io::detail::gltf {
 
 inline constexpr const char *kTargetNames = "targetNames";
-inline constexpr const char *kMaps = "sowfield_maps";
-inline constexpr const char *kPolygonOrder = "sowfield_polygon_order";
-inline constexpr const char *kPolygonTypes = "sowfield_polygon_types";
-inline constexpr const char *kPolygonSizes = "sowfield_polygon_sizes";
-inline constexpr const char *kPointsOnly = "sowfield_points_only";
+inline constexpr const char *kRecord = "sowfield";
+inline constexpr int kRecordVersion = 1;
+inline constexpr const char *kVersion = "version";
+inline constexpr const char *kMaps = "maps";
+inline constexpr const char *kPolygonOrder = "polygon_order";
+inline constexpr const char *kPolygonTypes = "polygon_types";
+inline constexpr const char *kPolygonSizes = "polygon_sizes";
+inline constexpr const char *kPointsOnly = "points_only";
 
 // A count or index as a JSON number: an integer while it fits the library's
 // int, a double (exact up to 2^53) beyond.

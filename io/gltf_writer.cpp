@@ -363,8 +363,10 @@ private:
             primitive.attributes = attributes;
             primitive.targets = targets;
             primitive.mode = TINYGLTF_MODE_POINTS;
+            Value::Object record;
+            record[gltf::kPointsOnly] = Value(true);
             Value::Object extras;
-            extras[gltf::kPointsOnly] = Value(true);
+            extras[gltf::kRecord] = Value(std::move(record));
             primitive.extras = Value(std::move(extras));
             mesh.primitives.push_back(std::move(primitive));
         }
@@ -390,18 +392,23 @@ private:
             }
             primitive.material = material;
             if (plan.fanned) {
+                Value::Object record;
+                record[gltf::kPolygonSizes] = Value(plan.sizes.values());
                 Value::Object extras;
-                extras[gltf::kPolygonSizes] = Value(plan.sizes.values());
+                extras[gltf::kRecord] = Value(std::move(record));
                 primitive.extras = Value(std::move(extras));
             }
             mesh.primitives.push_back(std::move(primitive));
         }
 
+        Value::Object record;
+        record[gltf::kVersion] = Value(gltf::kRecordVersion);
+        if (!map_records.empty()) record[gltf::kMaps] = Value(std::move(map_records));
+        if (!polygon_order_.empty()) record[gltf::kPolygonOrder] = Value(std::move(polygon_order_));
+        if (!polygon_types_.empty()) record[gltf::kPolygonTypes] = Value(std::move(polygon_types_));
         Value::Object extras;
         if (!target_names.empty()) extras[gltf::kTargetNames] = Value(std::move(target_names));
-        extras[gltf::kMaps] = Value(std::move(map_records));
-        if (!polygon_order_.empty()) extras[gltf::kPolygonOrder] = Value(std::move(polygon_order_));
-        if (!polygon_types_.empty()) extras[gltf::kPolygonTypes] = Value(std::move(polygon_types_));
+        extras[gltf::kRecord] = Value(std::move(record));
         mesh.extras = Value(std::move(extras));
         model.meshes.push_back(std::move(mesh));
         return serialise(model);

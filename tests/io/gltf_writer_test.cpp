@@ -30,6 +30,20 @@ TEST_P(GltfRoundTrip, RichLayerComesBackWhole) {
     expect_same_layer(scene, layer, back.scene, back.get(), Kept::everything);
 }
 
+TEST_P(GltfRoundTrip, PolygonsComeBackWithoutAnyMap) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("cubes");
+    add_cube(layer, {0, 0.5, 0}, 1.0);
+    add_triangle(layer, {0, 2, 0}, {1, 2, 0}, {0, 3, 0}, {.surface = scene.surface_index("top")});
+    add_cube(layer, {3, 0.5, 0}, 1.0);
+    const std::filesystem::path file = folder / (std::string("cubes") + GetParam());
+    io::write_mesh_file(file, scene, 0);
+    ReadBack back;
+    read_back(file, back);
+    expect_same_layer(scene, layer, back.scene, back.get(), Kept::everything);
+}
+
 TEST_P(GltfRoundTrip, PositionsAreRoundedToSinglePrecision) {
     ScratchFolder folder;
     host::Scene scene;
