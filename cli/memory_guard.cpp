@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "sowfield_host.h"
@@ -24,13 +25,9 @@ constexpr uint64_t kSiteBytes = 160;
 constexpr uint64_t kTargetPolygonBytes = 64;
 constexpr uint64_t kTargetCornerBytes = 24;
 constexpr uint64_t kPointMapBytes = 32;
-// Writers: glTF holds single-precision positions and map values and 32-bit
-// triangle indices in one buffer and then serialises it (a second copy; the
-// text form's base64 adds a third of it again). OBJ text is streamed through
-// a bounded buffer.
-constexpr uint64_t kGltfPositionBytes = 12;
-constexpr uint64_t kTriangleBytes = 12;
-constexpr uint64_t kStreamBufferBytes = uint64_t{64} << 20;
+// Writers: a bounded output buffer, and for glTF the description's records.
+constexpr uint64_t kStreamBufferBytes = uint64_t{8} << 20;
+constexpr uint64_t kRecordRunBytes = 768;
 
 uint64_t add(uint64_t a, uint64_t b) {
     uint64_t sum = 0;
@@ -46,21 +43,24 @@ bool carried_by_copy(uint32_t type) {
            type == SF_VMAP_SPOT;
 }
 
-uint64_t triangles_of(size_t corners) { return corners >= 3 ? corners - 2 : 1; }
-
-// Triangles of the layer's polygons, for a writer of triangles.
-uint64_t layer_triangles(const host::Layer &layer) {
-    uint64_t triangles = 0;
-    for (uint32_t i = 0; i < layer.polygon_count(); ++i) triangles += triangles_of(layer.polygon_points(i).size());
-    return triangles;
+// Runs of equal polygon sizes within each surface, over the layer's polygons
+// in order: what a glTF description of ours records for them.
+uint64_t size_runs(const host::Layer &layer, std::span<const uint32_t> polygons) {
+    std::map<uint32_t, size_t> last_size;  // by surface
+    uint64_t runs = 0;
+    for (const uint32_t p : polygons) {
+        const size_t size = layer.polygon_points(p).size();
+        const auto [last, first] = last_size.try_emplace(layer.polygon_surface(p), size);
+        if (first || last->second != size) ++runs;
+        last->second = size;
+    }
+    return runs;
 }
 
-// Floats per point over the layer's maps of the copied types.
-uint64_t layer_map_floats(const host::Layer &layer) {
-    uint64_t floats = 0;
-    for (size_t m = 0; m < layer.vmap_count(); ++m)
-        if (carried_by_copy(layer.vmap(m).type())) floats += static_cast<uint64_t>(layer.vmap(m).dimension());
-    return floats;
+uint64_t size_runs(const host::Layer &layer) {
+    std::vector<uint32_t> all(layer.polygon_count());
+    for (uint32_t p = 0; p < layer.polygon_count(); ++p) all[p] = p;
+    return size_runs(layer, all);
 }
 
 }  // namespace
@@ -69,32 +69,45 @@ uint64_t MemoryEstimate::total() const { return add(add(scene_bytes, plugin_byte
 
 CloneFootprint measure_clone(const host::Scene &scene, std::span<const size_t> background) {
     CloneFootprint footprint;
-    for (const size_t index : background) {
-        const host::Layer &layer = scene.layer(index);
-        std::vector<bool> used(layer.point_count(), false);
+    // The points some polygon uses, per layer: only those are copied.
+    std::vector<std::vector<bool>> used(background.size());
+    for (size_t b = 0; b < background.size(); ++b) {
+        const host::Layer &layer = scene.layer(background[b]);
+        used[b].assign(layer.point_count(), false);
         for (uint32_t p = 0; p < layer.polygon_count(); ++p) {
             const std::span<const uint32_t> points = layer.polygon_points(p);
             ++footprint.polygons;
             footprint.corners += points.size();
-            footprint.triangles += triangles_of(points.size());
             for (const uint32_t point : points) {
-                if (!used[point]) ++footprint.points;
-                used[point] = true;
+                if (!used[b][point]) ++footprint.points;
+                used[b][point] = true;
             }
         }
+        footprint.record_runs += size_runs(layer);
+    }
+    // The maps some copied point has a value in, each (type, name) once.
+    for (size_t b = 0; b < background.size(); ++b) {
+        const host::Layer &layer = scene.layer(background[b]);
         for (size_t m = 0; m < layer.vmap_count(); ++m) {
             const host::VertexMap &map = layer.vmap(m);
             if (!carried_by_copy(map.type())) continue;
             const bool listed = std::any_of(footprint.maps.begin(), footprint.maps.end(), [&](const auto &known) {
                 return known.type == map.type() && known.name == map.name();
             });
-            if (listed) continue;
             bool carried = false;
-            for (uint32_t point = 0; point < layer.point_count() && !carried; ++point)
-                carried = used[point] && map.has_value(point);
+            for (uint32_t point = 0; point < layer.point_count() && !carried && !listed; ++point)
+                carried = used[b][point] && map.has_value(point);
             if (carried) footprint.maps.push_back({map.type(), map.name(), map.dimension()});
         }
     }
+    // Copied points without a value in a carried map, wherever they come from.
+    for (const CloneFootprint::Map &carried : footprint.maps)
+        for (size_t b = 0; b < background.size(); ++b) {
+            const host::Layer &layer = scene.layer(background[b]);
+            const host::VertexMap *map = layer.find_vmap(carried.type, carried.name);
+            for (uint32_t point = 0; point < layer.point_count(); ++point)
+                if (used[b][point] && (map == nullptr || !map->has_value(point))) ++footprint.record_runs;
+        }
     return footprint;
 }
 
@@ -120,10 +133,8 @@ MemoryEstimate estimate_memory(const MemoryRequest &request) {
         const uint64_t per_point = static_cast<uint64_t>(dimension) * sizeof(float) + kPresenceBytes;
         return mul(per_point, exists ? new_points : points_after);
     };
-    uint64_t written_floats = 1;  // "SF_index"
     estimate.scene_bytes = add(estimate.scene_bytes, map_bytes(SF_VMAP_WGHT, "SF_index", 1));
     for (const CloneFootprint::Map &map : clone.maps) {
-        written_floats += static_cast<uint64_t>(map.dimension);
         if (map.type == SF_VMAP_MORF && request.auto_morph_maps > 0) {
             // Each clone writes one of N numbered maps, each spanning the layer up to its last writer.
             const uint64_t copies = std::min<uint64_t>(static_cast<uint64_t>(request.auto_morph_maps), clones);
@@ -144,19 +155,10 @@ MemoryEstimate estimate_memory(const MemoryRequest &request) {
         break;
     case OutputPlan::gltf:
     case OutputPlan::glb: {
-        uint64_t points = new_points;
-        uint64_t triangles = mul(clones, clone.triangles);
-        uint64_t floats = written_floats;
-        if (!request.clones_only && request.foreground != nullptr) {
-            points = points_after;
-            triangles = add(triangles, layer_triangles(*request.foreground));
-            floats = std::max(floats, layer_map_floats(*request.foreground) + 1);
-        }
-        const uint64_t payload = add(mul(points, add(kGltfPositionBytes, mul(floats, sizeof(float)))),
-                                     mul(triangles, kTriangleBytes));
-        // The buffer and its serialised copy; base64 text is 4/3 the size again.
-        estimate.writer_bytes = request.output == OutputPlan::glb ? mul(payload, 2) : add(mul(payload, 2), payload / 3 * 4);
-        estimate.writer_bytes = add(estimate.writer_bytes, kStreamBufferBytes);
+        uint64_t runs = mul(clones, clone.record_runs);
+        if (!request.clones_only && request.foreground != nullptr)
+            runs = add(runs, add(size_runs(*request.foreground), request.foreground->vmap_count() + clone.maps.size()));
+        estimate.writer_bytes = add(kStreamBufferBytes, mul(runs, kRecordRunBytes));
         break;
     }
     }
@@ -277,11 +279,14 @@ GuardVerdict check_memory(const MemoryRequest &request, const MemoryLimit &limit
                           " for the plug-in's records";
     if (e.writer_bytes > 0) message += ", " + format_bytes(e.writer_bytes) + " to write the output";
     message += "), but only " + format_bytes(limit.bytes) + " is available (" + limit.source + ").\n";
-    message += "Use fewer clones (" + std::to_string(verdict.clones_that_fit) +
-               " fit: --set clone_count=" + std::to_string(verdict.clones_that_fit) + ")";
+    if (verdict.clones_that_fit > 0)
+        message += "Use fewer clones (" + std::to_string(verdict.clones_that_fit) +
+                   " fit: --set clone_count=" + std::to_string(verdict.clones_that_fit) + ")";
+    else
+        message += "Not even one clone fits beside the surface's records: free some memory or use a smaller surface";
     MemoryRequest clones_only = request;
     clones_only.clones_only = true;
-    if (estimate_memory(clones_only).total() < e.total()) message += ", write only the clones with --clones-only";
+    if (estimate_memory(clones_only).total() <= limit.bytes) message += ", write only the clones with --clones-only";
     message += ", or run anyway with --force.";
     verdict.message = std::move(message);
     return verdict;

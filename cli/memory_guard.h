@@ -10,6 +10,12 @@
 // not. Each clone copies every point that a background polygon uses, with
 // the values those points carry, and writes "SF_index" on each; with "Auto
 // morph maps" N, a morph map is spread over up to N numbered maps.
+//
+// Writers stream the layer into the file (io/), so they need a buffer, and
+// glTF's description holds run-length records of polygon sizes and missing
+// values, which cost the writer several hundred bytes per run while it
+// builds the description (measured: 200,000 clones of a pyramid, two runs
+// each, raised the peak by 270 MB).
 #pragma once
 
 #include <cstdint>
@@ -28,7 +34,11 @@ struct CloneFootprint {
     uint64_t points = 0;     // background points that some polygon uses
     uint64_t polygons = 0;   // background polygons
     uint64_t corners = 0;    // their corners
-    uint64_t triangles = 0;  // triangles a file format made of triangles needs for them
+    // Runs of the per-polygon and per-point records a glTF file of ours
+    // keeps in its description: runs of equal polygon sizes within each
+    // surface, and points without a value in a carried map (counted one by
+    // one: an upper bound on their runs).
+    uint64_t record_runs = 0;
     struct Map {
         uint32_t type = 0;
         std::string name;
@@ -85,7 +95,8 @@ std::optional<MemoryLimit> available_memory();
 struct GuardVerdict {
     bool refused = false;
     MemoryEstimate estimate;
-    // When refused: what it needs, what there is, and what to do instead.
+    // When refused: a first line with what it needs and what there is, a
+    // second with what to do instead.
     std::string message;
     int64_t clones_that_fit = 0;  // the largest clone count within the limit
 };

@@ -252,7 +252,8 @@ int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &
     const GuardVerdict verdict = check_memory(request, *limit);
     if (!verdict.refused) return exit_ok;
     if (options_.force) {
-        std::cerr << "sowfield: warning (--force): " << verdict.message << "\n";
+        const std::string needs = verdict.message.substr(0, verdict.message.find('\n'));
+        std::cerr << "sowfield: warning: " << needs << " Running anyway (--force).\n";
         return exit_ok;
     }
     return fail(exit_memory, verdict.message);

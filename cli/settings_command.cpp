@@ -8,6 +8,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -61,11 +63,14 @@ void build_probe_scene(host::Scene &scene) {
     scene.background = {1};
 }
 
-// The tab each control sits on, or "" outside the tabs.
-std::string tab_of(const host::PanelSnapshot &panel, size_t index) {
+// The controls as the panel lays them out, each with its tab: those outside
+// the tabs first, then tab by tab.
+std::vector<std::pair<size_t, std::string>> in_panel_order(const host::PanelSnapshot &panel) {
+    std::vector<std::pair<size_t, std::string>> order;
+    for (const size_t index : panel.outside) order.emplace_back(index, "");
     for (const host::GroupSnapshot &group : panel.groups)
-        if (std::find(group.controls.begin(), group.controls.end(), index) != group.controls.end()) return group.label;
-    return {};
+        for (const size_t index : group.controls) order.emplace_back(index, group.label);
+    return order;
 }
 
 int run_settings(const SettingsOptions &options) {
@@ -84,7 +89,7 @@ int run_settings(const SettingsOptions &options) {
             host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield"));
         }
         if (panels.last_outcome() == nullptr || !panels.last_outcome()->opened) {
-            std::cerr << "sowfield: the plug-in did not show its panel" << silent.str() << "\n";
+            std::cerr << "sowfield: the plug-in did not show its panel\n" << silent.str();
             return exit_refused;
         }
         outcome = *panels.last_outcome();
@@ -105,8 +110,8 @@ int run_settings(const SettingsOptions &options) {
                   "Default");
     table << line;
     std::string buttons;
-    for (size_t i = 0; i < panel.controls.size(); ++i) {
-        const host::ControlSnapshot &control = panel.controls[i];
+    for (const auto &[index, tab] : in_panel_order(panel)) {
+        const host::ControlSnapshot &control = panel.controls[index];
         const SettingName *name = find_setting(control.label);
         const std::string field = name != nullptr ? std::string(name->field) : "?";
         if (control.is_button) {
@@ -114,14 +119,14 @@ int run_settings(const SettingsOptions &options) {
             continue;
         }
         std::snprintf(line, sizeof line, "%-26s %-25s %-11s %-19s %-9s %s\n", control.label.c_str(), field.c_str(),
-                      control.kind.c_str(), unit_of(control.kind).c_str(), tab_of(panel, i).c_str(),
+                      control.kind.c_str(), unit_of(control.kind).c_str(), tab.c_str(),
                       control.display.c_str());
         table << line;
         list.push_back({{"label", control.label},
                         {"field", field},
                         {"kind", control.kind},
                         {"unit", unit_of(control.kind)},
-                        {"tab", tab_of(panel, i)},
+                        {"tab", tab},
                         {"default", control.display},
                         {"enabled", control.enabled}});
     }
