@@ -28,7 +28,9 @@ std::filesystem::path directory_of(const std::filesystem::path &target) {
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
     if (target_.filename().empty()) fail("the path names no file");
-    const std::string stem = "." + target_.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-";
+    // Hidden, beside the target (a rename across file systems is a copy).
+    std::string stem(".");
+    stem.append(target_.filename().string()).append(".tmp-").append(std::to_string(::getpid())).append("-");
     for (int attempt = 0; fd_ < 0; ++attempt) {
         temporary_ = directory_of(target_) / (stem + std::to_string(temporary_counter++));
         // 0666 less the umask: the same permissions an ordinary new file gets.

@@ -83,18 +83,24 @@ int accessor_type(int components) {
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// Where the bytes go: straight into the file (GLB), or as base64 text inside
-// the JSON (.gltf), carrying up to two bytes between writes.
+// Where the bytes go: straight into the file's buffer (GLB), or through a
+// scratch block as base64 text inside the JSON (.gltf), carrying up to two
+// bytes from one block to the next.
 class Sink {
 public:
     Sink(AtomicFile &out, bool base64) : out_(out), base64_(base64) {}
 
-    void write(const void *data, size_t n) {
+    // Room for `n` bytes to fill, then hand back with commit().
+    unsigned char *claim(size_t n) {
+        if (!base64_) return reinterpret_cast<unsigned char *>(out_.reserve(n));
+        scratch_.resize(n);
+        return scratch_.data();
+    }
+    void commit(const unsigned char *bytes, size_t n) {
         if (!base64_) {
-            out_.write(data, n);
+            out_.advance(n);
             return;
         }
-        const auto *bytes = static_cast<const unsigned char *>(data);
         while (n > 0 && pending_count_ > 0) {
             pending_[pending_count_++] = *bytes++;
             --n;
@@ -104,11 +110,7 @@ public:
             }
         }
         const size_t whole = n - n % 3;
-        for (size_t done = 0; done < whole;) {
-            const size_t part = std::min(whole - done, size_t{3} << 16);
-            encode(bytes + done, part);
-            done += part;
-        }
+        encode(bytes, whole);
         for (size_t i = whole; i < n; ++i) pending_[pending_count_++] = bytes[i];
     }
 
@@ -123,42 +125,49 @@ public:
 
 private:
     void encode(const unsigned char *bytes, size_t n) {  // n a multiple of 3
-        char *const text = out_.reserve(n / 3 * 4);
-        char *at = text;
-        for (size_t i = 0; i < n; i += 3) {
-            const uint32_t v = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
-            *at++ = kBase64[v >> 18];
-            *at++ = kBase64[(v >> 12) & 63];
-            *at++ = kBase64[(v >> 6) & 63];
-            *at++ = kBase64[v & 63];
+        for (size_t done = 0; done < n;) {
+            const size_t part = std::min(n - done, size_t{3} << 16);
+            char *const text = out_.reserve(part / 3 * 4);
+            char *at = text;
+            for (size_t i = done; i < done + part; i += 3) {
+                const uint32_t v = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
+                *at++ = kBase64[v >> 18];
+                *at++ = kBase64[(v >> 12) & 63];
+                *at++ = kBase64[(v >> 6) & 63];
+                *at++ = kBase64[v & 63];
+            }
+            out_.advance(static_cast<size_t>(at - text));
+            done += part;
         }
-        out_.advance(static_cast<size_t>(at - text));
     }
 
     AtomicFile &out_;
     bool base64_;
+    std::vector<unsigned char> scratch_;
     unsigned char pending_[3] = {};
     size_t pending_count_ = 0;
 };
 
-// Gathers elements into a fixed block and hands full blocks to the sink.
+// Elements written one by one into blocks the sink provides.
 template <class T>
 class Staging {
 public:
-    explicit Staging(Sink &sink) : sink_(sink), block_(kBlock) {}
+    explicit Staging(Sink &sink) : sink_(sink), block_(sink.claim(kBlockBytes)) {}
     void push(T value) {
-        block_[used_++] = value;
-        if (used_ == kBlock) flush();
+        std::memcpy(block_ + used_, &value, sizeof value);  // the file's buffer has no alignment
+        used_ += sizeof value;
+        if (used_ == kBlockBytes) flush();
     }
     void flush() {
-        sink_.write(block_.data(), used_ * sizeof(T));
+        sink_.commit(block_, used_);
+        block_ = sink_.claim(kBlockBytes);
         used_ = 0;
     }
 
 private:
-    static constexpr size_t kBlock = size_t{1} << 15;
+    static constexpr size_t kBlockBytes = (size_t{1} << 17) / (3 * sizeof(T)) * (3 * sizeof(T));
     Sink &sink_;
-    std::vector<T> block_;
+    unsigned char *block_;
     size_t used_ = 0;
 };
 
