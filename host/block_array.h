@@ -7,6 +7,7 @@
 // faults' system time doubled instead, so blocks come from the heap.)
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -55,7 +56,15 @@ public:
     // block boundary the rest of the block is padded with `fill`. Returns the
     // index of the first element. Needs n <= kBlock.
     size_t append_contiguous(const T *values, size_t n, const T &fill = T{}) {
-        const size_t room = kBlock - (size_ & (kBlock - 1));
+        const size_t offset = size_ & (kBlock - 1);
+        // The common case: the current block exists and has room.
+        if (offset != 0 && n <= kBlock - offset) [[likely]] {
+            const size_t start = size_;
+            std::copy_n(values, n, blocks_[size_ >> BlockBits] + offset);
+            size_ += n;
+            return start;
+        }
+        const size_t room = kBlock - offset;
         if (n > room && room != kBlock)
             for (size_t i = 0; i < room; ++i) push_back(fill);
         const size_t start = size_;

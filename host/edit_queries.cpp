@@ -150,10 +150,7 @@ const sf_polygon_record *EditSession::polygon_info(sf_polygon_id polygon) {
 }
 
 int32_t EditSession::polygon_normal(sf_polygon_id polygon, double normal[3]) {
-    if (normal == nullptr) {
-        log_.record("polygon_normal: null output");
-        return 0;
-    }
+    if (normal == nullptr) return refuse_null_output("polygon_normal");
     normal[0] = normal[1] = normal[2] = 0.0;
     ElementRef ref;
     if (!usable("polygon_normal") || !resolve(polygon, "polygon_normal", ref)) return 0;
@@ -168,32 +165,46 @@ int32_t EditSession::polygon_normal(sf_polygon_id polygon, double normal[3]) {
 
 void *EditSession::select_vmap(void *map_handle, uint32_t type, const char *name) {
     if (!usable("select_vmap")) return nullptr;
+    if (map_handle != nullptr || name == nullptr) [[unlikely]]
+        return select_unusual(map_handle, type, name);
+    return select_by_name(type, name);
+}
+
+void *EditSession::select_by_name(uint32_t type, const char *name) {
+    const VmapSelection *selection = select_cache_.find(type, name);
+    if (selection == nullptr) [[unlikely]]
+        selection = select_cache_.build(scene_, type, name, selected_);
+    // A missing map is no misuse: nothing is selected and reads find nothing.
+    selected_ = selection->first != nullptr ? selection : nullptr;
+    return const_cast<VertexMap *>(selection->first);
+}
+
+void *EditSession::select_unusual(void *map_handle, uint32_t type, const char *name) {
     if (map_handle != nullptr) log_.record("select_vmap: map handle given; only lookups by name are offered");
     if (name == nullptr) {
         log_.record("select_vmap: null name");
         selected_ = nullptr;
         return nullptr;
     }
-    const VmapSelection *selection = select_cache_.find(type, name);
-    if (selection == nullptr) selection = select_cache_.build(scene_, type, name, selected_);
-    // A missing map is no misuse: nothing is selected and reads find nothing.
-    selected_ = selection->first != nullptr ? selection : nullptr;
-    return const_cast<VertexMap *>(selection->first);
+    return select_by_name(type, name);
 }
 
 int32_t EditSession::get_point_vmap(sf_point_id point, float *values) {
     ElementRef ref;
     if (!usable("get_point_vmap") || !resolve(point, "get_point_vmap", ref)) return 0;
-    if (values == nullptr) {
-        log_.record("get_point_vmap: null output");
-        return 0;
-    }
+    if (values == nullptr) [[unlikely]]
+        return refuse_null_output("get_point_vmap");
     if (selected_ == nullptr) return 0;
-    const float *value = selected_->value(ref.layer, ref.index);
+    const VertexMap *map = selected_->map(ref.layer);
+    const float *value = map != nullptr ? map->value(ref.index) : nullptr;
     if (value == nullptr) return 0;
-    const int dimension = selected_->map(ref.layer)->dimension();
-    for (int i = 0; i < dimension; ++i) values[i] = value[i];
+    map->copy_value(value, values);
     return 1;
+}
+
+int32_t EditSession::refuse_null_output(const char *operation) {
+    log_.record(std::string(operation) + ": null output");
+    return 0;
 }
 
 }  // namespace sowfield::host

@@ -118,8 +118,25 @@ private:
             return true;
         return refuse_id(reinterpret_cast<const void *>(id), "polygon", status, operation);
     }
-    bool refuse_closed(const char *operation);
-    bool refuse_id(const void *id, const char *kind, IdCodec::Status status, const char *operation);
+    // Refusals: each records what was wrong and returns what the operation
+    // answers on refusal. Out of line and cold, so that the operations'
+    // common paths stay short.
+    [[gnu::cold]] bool refuse_closed(const char *operation);
+    [[gnu::cold]] bool refuse_id(const void *id, const char *kind, IdCodec::Status status, const char *operation);
+    [[gnu::cold]] sf_point_id refuse_null_position();
+    [[gnu::cold]] int32_t refuse_value(uint32_t type, const char *name, int32_t dimension, const float *values);
+    [[gnu::cold]] int32_t refuse_dimension(const VertexMap &map, uint32_t type, const char *name, int32_t dimension);
+    [[gnu::cold]] sf_polygon_id refuse_polygon_size(int32_t point_count, const sf_point_id *points);
+    [[gnu::cold]] sf_polygon_id refuse_corner_layer(size_t corner);
+    [[gnu::cold]] int32_t refuse_null_output(const char *operation);
+    [[gnu::cold]] void *select_unusual(void *map_handle, uint32_t type, const char *name);
+    // The layer's map of (type, name) for set_point_vmap, created when
+    // missing, and remembered in the write cache.
+    VertexMap &write_map(uint32_t layer, uint32_t type, const char *name, int32_t dimension);
+    // Records the point's value in `map` (or its absence) for rollback.
+    void keep_for_undo(const VertexMap &map, uint32_t point);
+    // select_vmap's lookup of a non-null name, cached.
+    void *select_by_name(uint32_t type, const char *name);
     // Fill the C record's entries (each in the file that defines them).
     void bind_queries();
     void bind_writes();

@@ -28,12 +28,14 @@ void EditSession::bind_writes() {
     record_.add_polygon = &SessionCall<&EditSession::add_polygon>::call;
 }
 
+// Each operation's common path stays short and inline; what it refuses is
+// described by the cold functions at the end of the file, so that building a
+// message never weighs on a call that succeeds.
+
 sf_point_id EditSession::add_point(const double position[3]) {
     if (!usable("add_point")) return nullptr;
-    if (position == nullptr) {
-        log_.record("add_point: null position");
-        return nullptr;
-    }
+    if (position == nullptr) [[unlikely]]
+        return refuse_null_position();
     if (scene_.foreground.empty()) return nullptr;  // nowhere to add: refused, not misuse
     const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
     const uint32_t index = layers_[layer]->add_point({position[0], position[1], position[2]});
@@ -45,63 +47,56 @@ int32_t EditSession::set_point_vmap(sf_point_id point, uint32_t type, const char
                                     const float *values) {
     ElementRef ref;
     if (!usable("set_point_vmap") || !resolve(point, "set_point_vmap", ref)) return 0;
-    if (name == nullptr || values == nullptr) {
-        log_.record(std::string("set_point_vmap: null ") + (name == nullptr ? "name" : "values"));
-        return 0;
-    }
-    if (dimension < 1 || dimension > 4) {
-        log_.record("set_point_vmap: dimension " + std::to_string(dimension) + " for map " + type_text(type) + " \"" +
-                    name + "\" (1 to 4 allowed)");
-        return 0;
-    }
+    if (name == nullptr || values == nullptr || dimension < 1 || dimension > 4) [[unlikely]]
+        return refuse_value(type, name, dimension, values);
     VertexMap *map = write_cache_.find(ref.layer, type, name);
-    if (map == nullptr) {
-        Layer &layer = *layers_[ref.layer];
-        map = layer.find_vmap(type, name);
-        if (map == nullptr) {
-            map = &layer.add_vmap(type, name, dimension);
-            select_cache_.invalidate();  // a cached selection may lack this layer's new map
-        }
-        write_cache_.remember(ref.layer, type, name, map);
-    }
-    if (map->dimension() != dimension) {
-        log_.record("set_point_vmap: map " + type_text(type) + " \"" + name + "\" has dimension " +
-                    std::to_string(map->dimension()) + ", not " + std::to_string(dimension));
-        return 0;
-    }
-    if (ref.index < marks_[ref.layer].points) {
-        // A point from before the session: keep its old value for rollback.
-        UndoValue undo{map, ref.index, false, {}};
-        if (const float *old = map->value(ref.index)) {
-            undo.had_value = true;
-            std::memcpy(undo.old, old, sizeof(float) * static_cast<size_t>(map->dimension()));
-        }
-        undo_.push_back(undo);
-    }
+    if (map == nullptr) [[unlikely]]
+        map = &write_map(ref.layer, type, name, dimension);
+    if (map->dimension() != dimension) [[unlikely]]
+        return refuse_dimension(*map, type, name, dimension);
+    // A point from before the session keeps its old value for rollback.
+    if (ref.index < marks_[ref.layer].points) [[unlikely]]
+        keep_for_undo(*map, ref.index);
     map->set_value(ref.index, values);
     ++stats_.values_written;
     return 1;
 }
 
+VertexMap &EditSession::write_map(uint32_t layer_index, uint32_t type, const char *name, int32_t dimension) {
+    Layer &layer = *layers_[layer_index];
+    VertexMap *map = layer.find_vmap(type, name);
+    if (map == nullptr) {
+        map = &layer.add_vmap(type, name, dimension);
+        select_cache_.invalidate();  // a cached selection may lack this layer's new map
+    }
+    write_cache_.remember(layer_index, type, name, map);
+    return *map;
+}
+
+void EditSession::keep_for_undo(const VertexMap &map, uint32_t point) {
+    UndoValue undo{const_cast<VertexMap *>(&map), point, false, {}};
+    if (const float *old = map.value(point)) {
+        undo.had_value = true;
+        std::memcpy(undo.old, old, sizeof(float) * static_cast<size_t>(map.dimension()));
+    }
+    undo_.push_back(undo);
+}
+
 sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_polygon, const char *surface,
                                        int32_t point_count, const sf_point_id *points) {
     if (!usable("add_polygon")) return nullptr;
-    if (point_count < 1 || static_cast<size_t>(point_count) > Layer::kMaxCorners || points == nullptr) {
-        log_.record("add_polygon: " + std::to_string(point_count) + " points" +
-                    (points == nullptr ? " at a null address" : ""));
-        return nullptr;
-    }
+    if (point_count < 1 || static_cast<size_t>(point_count) > Layer::kMaxCorners || points == nullptr) [[unlikely]]
+        return refuse_polygon_size(point_count, points);
     if (scene_.foreground.empty()) return nullptr;
     const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
 
-    corners_.resize(static_cast<size_t>(point_count));
-    for (size_t k = 0; k < corners_.size(); ++k) {
+    const auto count = static_cast<size_t>(point_count);
+    if (corners_.size() < count) corners_.resize(count);
+    for (size_t k = 0; k < count; ++k) {
         ElementRef ref;
         if (!resolve(points[k], "add_polygon", ref)) return nullptr;
-        if (ref.layer != layer) {
-            log_.record("add_polygon: point " + std::to_string(k) + " is not in the layer that receives the polygon");
-            return nullptr;
-        }
+        if (ref.layer != layer) [[unlikely]]
+            return refuse_corner_layer(k);
         corners_[k] = ref.index;
     }
 
@@ -111,15 +106,48 @@ sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_pol
     uint32_t flags = 0;
     ElementRef source;
     if (template_polygon != nullptr && resolve(template_polygon, "add_polygon (template)", source)) {
-        const Layer &from = scene_.layer(source.layer);
+        const Layer &from = *layers_[source.layer];
         surface_index = from.polygon_surface(source.index);
         flags = from.polygon_flags(source.index) & ~SF_POLY_SELECTED;
     }
     if (surface != nullptr) surface_index = scene_.surface_index(surface);
 
-    const uint32_t index = scene_.layer(layer).add_polygon(type, corners_, surface_index, flags);
+    const uint32_t index = layers_[layer]->add_polygon(type, {corners_.data(), count}, surface_index, flags);
     ++stats_.polygons_added;
     return polygon_id(layer, index);
+}
+
+// ------------------------------------------------------------------ refusals
+
+sf_point_id EditSession::refuse_null_position() {
+    log_.record("add_point: null position");
+    return nullptr;
+}
+
+int32_t EditSession::refuse_value(uint32_t type, const char *name, int32_t dimension, const float *values) {
+    if (name == nullptr || values == nullptr)
+        log_.record(std::string("set_point_vmap: null ") + (name == nullptr ? "name" : "values"));
+    else
+        log_.record("set_point_vmap: dimension " + std::to_string(dimension) + " for map " + type_text(type) + " \"" +
+                    name + "\" (1 to 4 allowed)");
+    return 0;
+}
+
+int32_t EditSession::refuse_dimension(const VertexMap &map, uint32_t type, const char *name, int32_t dimension) {
+    log_.record("set_point_vmap: map " + type_text(type) + " \"" + name + "\" has dimension " +
+                std::to_string(map.dimension()) + ", not " + std::to_string(dimension));
+    return 0;
+}
+
+sf_polygon_id EditSession::refuse_polygon_size(int32_t point_count, const sf_point_id *points) {
+    log_.record("add_polygon: " + std::to_string(point_count) + " points" +
+                (points == nullptr ? " at a null address" : ""));
+    return nullptr;
+}
+
+sf_polygon_id EditSession::refuse_corner_layer(size_t corner) {
+    log_.record("add_polygon: point " + std::to_string(corner) + " is not in the layer that receives the polygon");
+    return nullptr;
 }
 
 }  // namespace sowfield::host

@@ -1,5 +1,6 @@
 #include "host/scene.h"
 
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -12,31 +13,44 @@ VertexMap::VertexMap(uint32_t type, std::string name, int dimension)
     if (dimension < 1 || dimension > 4) throw std::invalid_argument("vertex map \"" + name_ + "\": dimension must be 1 to 4");
 }
 
-void VertexMap::grow_to(uint32_t point) {
-    if (point < present_.size()) return;
-    const size_t blocks = (size_t{point} >> kBlockBits) + 1;
-    while (blocks_.size() < blocks) {
-        blocks_.reserve(blocks_.size() + 1);
-        memory_.push_back(std::make_unique_for_overwrite<float[]>(size_t{kBlockPoints} * static_cast<size_t>(dimension_)));
-        blocks_.push_back(memory_.back().get());
-    }
-    present_.resize(size_t{point} + 1, 0);
+std::byte *VertexMap::add_block(size_t block) {
+    if (block >= blocks_.size()) blocks_.resize(block + 1);
+    const size_t bytes = kBitWords * sizeof(uint64_t) + size_t{kBlockPoints} * static_cast<size_t>(dimension_) * sizeof(float);
+    // Only the presence bits need a known state; a value is written before
+    // its bit is set.
+    blocks_[block] = std::make_unique_for_overwrite<std::byte[]>(bytes);
+    std::memset(blocks_[block].get(), 0, kBitWords * sizeof(uint64_t));
+    return blocks_[block].get();
 }
 
 void VertexMap::clear_value(uint32_t point) {
-    if (point >= present_.size() || !present_[point]) return;
-    present_[point] = 0;
+    const size_t b = point >> kBlockBits;
+    if (b >= blocks_.size() || blocks_[b] == nullptr) return;
+    const uint32_t i = point & (kBlockPoints - 1);
+    uint64_t &word = bits(blocks_[b].get())[i >> 6];
+    const uint64_t bit = uint64_t{1} << (i & 63);
+    if ((word & bit) == 0) return;
+    word &= ~bit;
     --value_count_;
 }
 
 void VertexMap::truncate(uint32_t point_count) {
-    for (size_t p = point_count; p < present_.size(); ++p)
-        if (present_[p]) --value_count_;
-    present_.shrink(point_count);
     const size_t keep = (size_t{point_count} + kBlockPoints - 1) >> kBlockBits;
-    if (keep < blocks_.size()) {
-        blocks_.resize(keep);
-        memory_.resize(keep);
+    for (size_t b = keep; b < blocks_.size(); ++b) {
+        if (blocks_[b] == nullptr) continue;
+        const uint64_t *words = bits(blocks_[b].get());
+        for (size_t w = 0; w < kBitWords; ++w) value_count_ -= static_cast<uint64_t>(std::popcount(words[w]));
+    }
+    if (keep < blocks_.size()) blocks_.resize(keep);
+    // The kept block that holds the first forgotten point: clear its bits
+    // from that point on.
+    const uint32_t first = point_count & (kBlockPoints - 1);
+    if (first == 0 || keep == 0 || blocks_[keep - 1] == nullptr) return;
+    uint64_t *words = bits(blocks_[keep - 1].get());
+    for (size_t w = first >> 6; w < kBitWords; ++w) {
+        const uint64_t forget = w == (first >> 6) ? ~uint64_t{0} << (first & 63) : ~uint64_t{0};
+        value_count_ -= static_cast<uint64_t>(std::popcount(words[w] & forget));
+        words[w] &= ~forget;
     }
 }
 
@@ -46,8 +60,7 @@ Layer::Layer(std::string layer_name) : name(std::move(layer_name)) {}
 
 void Layer::too_many_points() const { throw std::length_error("layer \"" + name + "\": too many points"); }
 
-uint32_t Layer::type_index(uint32_t type) {
-    if (last_type_index_ < type_codes_.size() && type_codes_[last_type_index_] == type) return last_type_index_;
+uint32_t Layer::find_type_index(uint32_t type) {
     for (uint32_t i = 0; i < type_codes_.size(); ++i)
         if (type_codes_[i] == type) return last_type_index_ = i;
     if (type_codes_.size() >= kMaxPolygonTypes)
@@ -57,12 +70,11 @@ uint32_t Layer::type_index(uint32_t type) {
 }
 
 uint32_t Layer::add_polygon(uint32_t type, std::span<const uint32_t> points, uint32_t surface, uint32_t flags) {
-    for (uint32_t p : points)
-        if (p >= point_count()) throw std::out_of_range("layer \"" + name + "\": polygon refers to a missing point");
-    if (polygon_attrs_.size() >= UINT32_MAX) throw std::length_error("layer \"" + name + "\": too many polygons");
-    if (points.size() > kMaxCorners) throw std::invalid_argument("layer \"" + name + "\": polygon too large");
-    if (surface >= kMaxSurfaces) throw std::invalid_argument("layer \"" + name + "\": surface index too large");
-    if (flags >= kMaxFlags) throw std::invalid_argument("layer \"" + name + "\": unknown polygon flags");
+    uint32_t highest = 0;
+    for (uint32_t p : points) highest = p > highest ? p : highest;
+    if ((!points.empty() && highest >= point_count()) || polygon_attrs_.size() >= UINT32_MAX ||
+        points.size() > kMaxCorners || surface >= kMaxSurfaces || flags >= kMaxFlags) [[unlikely]]
+        refuse_polygon(points, surface, flags);
     const uint32_t type_slot = type_index(type);
     // A polygon's corners stay within one block; the padding that may precede
     // them is why each polygon records its own start.
@@ -70,6 +82,15 @@ uint32_t Layer::add_polygon(uint32_t type, std::span<const uint32_t> points, uin
     polygon_spans_.push_back(start << kSizeBits | points.size());
     polygon_attrs_.push_back(flags | type_slot << 8 | surface << 16);
     return static_cast<uint32_t>(polygon_attrs_.size() - 1);
+}
+
+void Layer::refuse_polygon(std::span<const uint32_t> points, uint32_t surface, uint32_t flags) const {
+    for (uint32_t p : points)
+        if (p >= point_count()) throw std::out_of_range("layer \"" + name + "\": polygon refers to a missing point");
+    if (polygon_attrs_.size() >= UINT32_MAX) throw std::length_error("layer \"" + name + "\": too many polygons");
+    if (points.size() > kMaxCorners) throw std::invalid_argument("layer \"" + name + "\": polygon too large");
+    if (surface >= kMaxSurfaces) throw std::invalid_argument("layer \"" + name + "\": surface index too large");
+    throw std::invalid_argument("layer \"" + name + "\": unknown polygon flags " + std::to_string(flags));
 }
 
 PolygonView Layer::polygon(uint32_t index) const {

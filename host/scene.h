@@ -7,7 +7,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -30,7 +32,11 @@ struct PolygonView {
 };
 
 // Values of one vertex map of one layer: `dimension` floats per point, or none.
-// A point's floats are contiguous: storage grows in blocks of whole points.
+// Points are grouped in blocks of kBlockPoints; a block holds one presence bit
+// per point followed by the points' floats, so a point's floats are contiguous
+// and a read or a write touches one block. A block is allocated when the
+// first value of its points is written: a map with values on a few points of
+// a large layer (a numbered morph map) costs only the blocks it uses.
 class VertexMap {
 public:
     VertexMap(uint32_t type, std::string name, int dimension);
@@ -41,23 +47,43 @@ public:
 
     // Null when the point has no value in this map.
     const float *value(uint32_t point) const {
-        if (point >= present_.size() || !present_[point]) return nullptr;
-        return slot(point);
+        const size_t b = point >> kBlockBits;
+        if (b >= blocks_.size()) return nullptr;
+        const std::byte *block = blocks_[b].get();
+        const uint32_t i = point & (kBlockPoints - 1);
+        if (block == nullptr || ((bits(block)[i >> 6] >> (i & 63)) & 1u) == 0) return nullptr;
+        return values(block) + size_t{i} * static_cast<size_t>(dimension_);
     }
-    void set_value(uint32_t point, const float *values) {
-        // The common growth, the next point within the current block, stays inline.
-        if (point == present_.size() && (point & (kBlockPoints - 1)) != 0)
-            present_.push_back(0);
-        else if (point >= present_.size())
-            grow_to(point);
-        float *out = slot(point);
-        for (int i = 0; i < dimension_; ++i) out[i] = values[i];
-        if (!present_[point]) {
-            present_[point] = 1;
-            ++value_count_;
-        }
+    void set_value(uint32_t point, const float *source) {
+        const size_t b = point >> kBlockBits;
+        std::byte *block = b < blocks_.size() ? blocks_[b].get() : nullptr;
+        if (block == nullptr) [[unlikely]]
+            block = add_block(b);
+        const uint32_t i = point & (kBlockPoints - 1);
+        copy_value(source, values(block) + size_t{i} * static_cast<size_t>(dimension_));
+        uint64_t &word = bits(block)[i >> 6];
+        const uint64_t bit = uint64_t{1} << (i & 63);
+        value_count_ += (word & bit) == 0;
+        word |= bit;
     }
     void clear_value(uint32_t point);
+    // Copies one value (`dimension` floats) from `from` to `to`. Cases of
+    // fixed size: a loop of unknown length costs more than one to four floats.
+    // (Inlined where a caller passes, say, a float[2] to a map of dimension
+    // 2, the compiler sees the other cases read past that array and warns,
+    // although the map's dimension rules them out.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+    void copy_value(const float *from, float *to) const {
+        switch (dimension_) {
+        case 1: std::memcpy(to, from, 1 * sizeof(float)); break;
+        case 2: std::memcpy(to, from, 2 * sizeof(float)); break;
+        case 3: std::memcpy(to, from, 3 * sizeof(float)); break;
+        default: std::memcpy(to, from, 4 * sizeof(float)); break;
+        }
+    }
+#pragma GCC diagnostic pop
     bool has_value(uint32_t point) const { return value(point) != nullptr; }
 
     // Number of points that carry a value.
@@ -66,22 +92,25 @@ public:
     // Forgets every value of points at and after `point_count` (rollback).
     void truncate(uint32_t point_count);
 
-    // Values are stored in blocks of whole points.
     static constexpr unsigned kBlockBits = 16;
     static constexpr uint32_t kBlockPoints = 1u << kBlockBits;
 
 private:
-    void grow_to(uint32_t point);
-    float *slot(uint32_t point) const {
-        return blocks_[point >> kBlockBits] + size_t{point & (kBlockPoints - 1)} * static_cast<size_t>(dimension_);
+    static constexpr size_t kBitWords = kBlockPoints / 64;
+
+    static uint64_t *bits(std::byte *block) { return reinterpret_cast<uint64_t *>(block); }
+    static const uint64_t *bits(const std::byte *block) { return reinterpret_cast<const uint64_t *>(block); }
+    static float *values(std::byte *block) { return reinterpret_cast<float *>(block + kBitWords * sizeof(uint64_t)); }
+    static const float *values(const std::byte *block) {
+        return reinterpret_cast<const float *>(block + kBitWords * sizeof(uint64_t));
     }
+    std::byte *add_block(size_t block);
 
     uint32_t type_;
     std::string name_;
     int dimension_;
-    std::vector<float *> blocks_;                    // kBlockPoints points of dimension_ floats each
-    std::vector<std::unique_ptr<float[]>> memory_;  // owns blocks_
-    BlockArray<uint8_t> present_;      // 1 when the point carries a value
+    // Null where no point of the block has ever had a value.
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
     uint64_t value_count_ = 0;
 };
 
@@ -145,8 +174,15 @@ public:
     void reserve(uint64_t points, uint64_t polygons, uint64_t polygon_corners);
 
 private:
-    uint32_t type_index(uint32_t type);
+    uint32_t type_index(uint32_t type) {
+        if (last_type_index_ < type_codes_.size() && type_codes_[last_type_index_] == type) [[likely]]
+            return last_type_index_;
+        return find_type_index(type);
+    }
+    uint32_t find_type_index(uint32_t type);
     [[noreturn]] void too_many_points() const;
+    // Throws the exception that add_polygon's arguments call for.
+    [[noreturn, gnu::cold]] void refuse_polygon(std::span<const uint32_t> points, uint32_t surface, uint32_t flags) const;
 
     // A polygon costs 12 bytes plus 4 per corner: its corner span packed in
     // one word and its flags, interned type and surface in another.

@@ -1,21 +1,27 @@
 #include "host/vmap_cache.h"
 
+#include <cstring>
+
 namespace sowfield::host {
 
 void VmapCache::remember(uint32_t layer, uint32_t type, const char *name, VertexMap *map) {
-    slots_[next_] = {name, map, layer, type};
+    const char *text = map->name().c_str();
+    slots_[next_] = {name, map, text, static_cast<uint32_t>(std::strlen(text)), layer, type};
+    order_.hit(next_);
     next_ = (next_ + 1) % slots_.size();
 }
 
 void VmapCache::clear() {
     slots_.fill({});
     next_ = 0;
+    order_.clear();
 }
 
 const VmapSelection *VmapSelectionCache::build(const Scene &scene, uint32_t type, const char *name,
                                                const VmapSelection *keep) {
     if (&slots_[next_].selection == keep) next_ = (next_ + 1) % slots_.size();
-    Slot &slot = slots_[next_];
+    const unsigned index = next_;
+    Slot &slot = slots_[index];
     next_ = (next_ + 1) % slots_.size();
 
     slot.name = name;
@@ -23,6 +29,7 @@ const VmapSelection *VmapSelectionCache::build(const Scene &scene, uint32_t type
     VmapSelection &selection = slot.selection;
     selection.type = type;
     selection.name.assign(name);
+    slot.length = static_cast<uint32_t>(selection.name.size());
     selection.first = nullptr;
     selection.per_layer.assign(scene.layer_count(), nullptr);
     for (size_t layer = 0; layer < scene.layer_count(); ++layer) {
@@ -30,6 +37,7 @@ const VmapSelection *VmapSelectionCache::build(const Scene &scene, uint32_t type
         selection.per_layer[layer] = map;
         if (selection.first == nullptr) selection.first = map;
     }
+    order_.hit(index);
     return &selection;
 }
 

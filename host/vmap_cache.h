@@ -1,9 +1,11 @@
 // Map lookups of the edit session, cached by the address of the name.
 //
-// A plug-in copying geometry asks for the same few maps over and over, with
-// the same name pointers (its own lists, string literals, or one buffer it
-// rewrites). A hit costs a pointer compare and a strcmp against the map's own
-// name, never a hash or an allocation; a miss walks the layer's maps.
+// A plug-in copying geometry asks for the same few maps over and over, in the
+// same order, with the same name pointers (its own lists, string literals, or
+// one buffer it rewrites). Each cache predicts the next slot from the one hit
+// before it, so a hit costs a pointer compare and a compare of the name's
+// text against the slot's, never a hash, a search or an allocation; a miss
+// walks the slots, then the layer's maps.
 #pragma once
 
 #include <array>
@@ -15,26 +17,46 @@
 
 namespace sowfield::host {
 
-// strcmp(a, b) == 0, inlined: names are short and the call would cost more
-// than the comparison.
-inline bool same_name(const char *a, const char *b) {
-    while (*a == *b) {
-        if (*a == '\0') return true;
-        ++a;
-        ++b;
-    }
-    return false;
+// The C string `name` spells `text`, whose length is `length` (no zero byte
+// before it). Reads `name` only up to its first difference from `text`, so
+// never past the end of a shorter string.
+inline bool spells(const char *name, const char *text, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i)
+        if (name[i] != text[i]) return false;
+    return name[length] == '\0';
 }
+
+// The order in which slots are hit: after slot k, `follows(k)` was hit last
+// time. A plug-in cycling through its maps is predicted exactly.
+class SlotOrder {
+public:
+    unsigned guess() const { return follows_[last_]; }
+    void hit(unsigned k) {
+        follows_[last_] = static_cast<uint8_t>(k);
+        last_ = k;
+    }
+    void clear() { *this = SlotOrder(); }
+
+private:
+    std::array<uint8_t, 8> follows_{};
+    unsigned last_ = 0;
+};
 
 // (layer, type, name) -> the layer's map, for writes.
 class VmapCache {
 public:
     // The cached map, or null on a miss.
-    VertexMap *find(uint32_t layer, uint32_t type, const char *name) const {
-        for (const Slot &slot : slots_)
-            if (slot.name == name && slot.map != nullptr && slot.layer == layer && slot.type == type &&
-                same_name(name, slot.map->name().c_str()))
-                return slot.map;
+    VertexMap *find(uint32_t layer, uint32_t type, const char *name) {
+        const unsigned guess = order_.guess();
+        if (hits(slots_[guess], layer, type, name)) [[likely]] {
+            order_.hit(guess);
+            return slots_[guess].map;
+        }
+        for (unsigned k = 0; k < slots_.size(); ++k)
+            if (hits(slots_[k], layer, type, name)) {
+                order_.hit(k);
+                return slots_[k].map;
+            }
         return nullptr;
     }
     void remember(uint32_t layer, uint32_t type, const char *name, VertexMap *map);
@@ -44,11 +66,18 @@ private:
     struct Slot {
         const char *name = nullptr;
         VertexMap *map = nullptr;
+        const char *text = nullptr;  // the map's name
+        uint32_t length = 0;         // up to its first zero byte
         uint32_t layer = 0;
         uint32_t type = 0;
     };
+    static bool hits(const Slot &slot, uint32_t layer, uint32_t type, const char *name) {
+        return slot.name == name && slot.map != nullptr && slot.layer == layer && slot.type == type &&
+               spells(name, slot.text, slot.length);
+    }
     std::array<Slot, 8> slots_{};
     unsigned next_ = 0;
+    SlotOrder order_;
 };
 
 // What select_vmap chose: each layer's map of one (type, name), or none.
@@ -70,11 +99,17 @@ struct VmapSelection {
 class VmapSelectionCache {
 public:
     // The cached selection of (type, name), or null on a miss.
-    const VmapSelection *find(uint32_t type, const char *name) const {
-        for (const Slot &slot : slots_)
-            if (slot.valid && slot.name == name && slot.selection.type == type &&
-                same_name(name, slot.selection.name.c_str()))
-                return &slot.selection;
+    const VmapSelection *find(uint32_t type, const char *name) {
+        const unsigned guess = order_.guess();
+        if (hits(slots_[guess], type, name)) [[likely]] {
+            order_.hit(guess);
+            return &slots_[guess].selection;
+        }
+        for (unsigned k = 0; k < slots_.size(); ++k)
+            if (hits(slots_[k], type, name)) {
+                order_.hit(k);
+                return &slots_[k].selection;
+            }
         return nullptr;
     }
     // Builds the selection of (type, name) over `scene` into a slot other
@@ -88,10 +123,16 @@ private:
     struct Slot {
         const char *name = nullptr;
         bool valid = false;
+        uint32_t length = 0;  // of selection.name, up to its first zero byte
         VmapSelection selection;
     };
+    static bool hits(const Slot &slot, uint32_t type, const char *name) {
+        return slot.valid && slot.name == name && slot.selection.type == type &&
+               spells(name, slot.selection.name.c_str(), slot.length);
+    }
     std::array<Slot, 8> slots_{};
     unsigned next_ = 0;
+    SlotOrder order_;
 };
 
 }  // namespace sowfield::host
