@@ -77,38 +77,50 @@ void draw_clone_transform(const params_typ &settings) {
     }
 }
 
-Point transform_point(const Point &point, const params_typ &settings) {
-    Point p = point;
-    if (settings.independent_sizes == 1)
-        p = {p.x * clone_state.scale_x, p.y * clone_state.scale_y, p.z * clone_state.scale_z};
-    else
-        p = p * clone_state.scale_x;
+clone_frame current_clone_frame(const params_typ &settings) {
+    clone_frame frame;
+    frame.independent_sizes = settings.independent_sizes == 1;
+    frame.scale_x = clone_state.scale_x;
+    if (frame.independent_sizes) {
+        frame.scale_y = clone_state.scale_y;
+        frame.scale_z = clone_state.scale_z;
+    }
 
     // One factor for all three coordinates: a point moves along the line
     // through the pivot, never sideways.
-    if (settings.jitter > 0.0) p = p * draw(1.0 - settings.jitter, settings.jitter + 1.0);
+    frame.jitter = settings.jitter > 0.0;
+    if (frame.jitter) {
+        frame.jitter_low = 1.0 - settings.jitter;
+        frame.jitter_high = settings.jitter + 1.0;
+    }
 
     if (settings.size_weightmap > 0) {
         assert(current_site != nullptr && size_weights != nullptr && "size weights are computed before the clones");
         const double w = size_weights[static_cast<size_t>(current_site->polygon_index)];
         const double influence = settings.size_weightmap_influence;
-        const double g = w < 0.0 ? w * 0.5 * influence + 1.0 : w * influence + 1.0;
-        p = p * g;
+        frame.weighted = true;
+        frame.weight_factor = w < 0.0 ? w * 0.5 * influence + 1.0 : w * influence + 1.0;
     }
 
-    p = rotate_z(p, bank_turn(clone_state.angles.z));
-    p = rotate_x(p, pitch_turn(clone_state.angles.y));
-    p = rotate_y(p, heading_turn(clone_state.angles.x));
+    frame.bank = bank_turn(clone_state.angles.z);
+    frame.pitch = pitch_turn(clone_state.angles.y);
+    frame.heading = heading_turn(clone_state.angles.x);
 
     if (settings.p_align_normals == 1) {
         assert(current_site != nullptr);
-        p = rotate_z(p, site_pitch_turn(current_site->pitch));
+        frame.site_pitch = site_pitch_turn(current_site->pitch);
     }
     if (settings.h_align_normals == 1) {
         assert(current_site != nullptr);
-        p = rotate_y(p, site_heading_turn(current_site->heading));
+        frame.site_heading = site_heading_turn(current_site->heading);
     }
-    return p;
+    return frame;
+}
+
+double draw_jitter(const clone_frame &frame) { return draw(frame.jitter_low, frame.jitter_high); }
+
+Point transform_point(const Point &point, const params_typ &settings) {
+    return apply_frame(current_clone_frame(settings), point);
 }
 
 }  // namespace sowfield

@@ -51,4 +51,49 @@ void draw_clone_transform(const params_typ &settings);
 // results are bit for bit those of rotating by the angles directly.
 Point transform_point(const Point &p, const params_typ &settings);
 
+// What transform_point applies that stays the same through one clone: the
+// size factors, the jitter bounds, the size-weight factor and the five turns
+// (a turn that does not apply is skipped). A clone's copy works it out once
+// and maps each of its points with apply_frame, which gives bit for bit what
+// transform_point gives, without looking at the settings again per point.
+struct clone_frame {
+    bool independent_sizes = false;
+    double scale_x = 1.0;
+    double scale_y = 1.0;
+    double scale_z = 1.0;
+    bool jitter = false;  // draw a jitter factor between the two bounds
+    double jitter_low = 1.0;
+    double jitter_high = 1.0;
+    bool weighted = false;  // multiply by weight_factor
+    double weight_factor = 1.0;
+    AxisTurn bank;
+    AxisTurn pitch;
+    AxisTurn heading;
+    AxisTurn site_pitch;    // skipped without pitch alignment
+    AxisTurn site_heading;  // skipped without heading alignment
+};
+
+// The frame of clone_state, current_site and `settings` as they are now.
+clone_frame current_clone_frame(const params_typ &settings);
+
+// One jitter factor from `generator`, between the frame's bounds.
+double draw_jitter(const clone_frame &frame);
+
+// transform_point through a frame: the same operations in the same order.
+inline Point apply_frame(const clone_frame &frame, const Point &point) {
+    Point p = point;
+    if (frame.independent_sizes)
+        p = {p.x * frame.scale_x, p.y * frame.scale_y, p.z * frame.scale_z};
+    else
+        p = p * frame.scale_x;
+    if (frame.jitter) p = p * draw_jitter(frame);
+    if (frame.weighted) p = p * frame.weight_factor;
+    p = rotate_z(p, frame.bank);
+    p = rotate_x(p, frame.pitch);
+    p = rotate_y(p, frame.heading);
+    p = rotate_z(p, frame.site_pitch);
+    p = rotate_y(p, frame.site_heading);
+    return p;
+}
+
 }  // namespace sowfield

@@ -45,8 +45,11 @@ struct vertex_plan {
 };
 
 clone_constants constants;
+// The clone's transform, worked out once when the clone starts.
+clone_frame frame;
 // Scratch of one polygon, kept so that copying allocates nothing once the
-// largest polygon has been seen.
+// largest polygon has been seen. Only grows: a polygon uses its first
+// point-count entries.
 std::vector<vertex_plan> plans;
 std::vector<sf_point_id> new_points;
 
@@ -116,12 +119,12 @@ void copy_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type,
 
 // Morph displacements turn with the clone but are not moved to the site:
 // they are offsets from the point, not positions.
-void copy_morphs(sf_edit_session &edit, const params_typ &settings, sf_point_id from, sf_point_id to) {
+void copy_morphs(sf_edit_session &edit, sf_point_id from, sf_point_id to) {
     float values[kMorphValues];
     size_t k = 0;
     for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next, ++k) {
         if (!read_value(edit, SF_VMAP_MORF, node->name, from, values)) continue;
-        const Point d = transform_point({values[0], values[1], values[2]}, settings);
+        const Point d = apply_frame(frame, {values[0], values[1], values[2]});
         values[0] = static_cast<float>(d.x);
         values[1] = static_cast<float>(d.y);
         values[2] = static_cast<float>(d.z);
@@ -131,12 +134,12 @@ void copy_morphs(sf_edit_session &edit, const params_typ &settings, sf_point_id 
 
 // The index value goes after the copied weight maps, so it wins over a
 // background map that happens to share its name.
-void copy_vertex_maps(sf_edit_session &edit, const params_typ &settings, sf_point_id from, sf_point_id to) {
+void copy_vertex_maps(sf_edit_session &edit, sf_point_id from, sf_point_id to) {
     copy_maps(edit, txuv_maps, SF_VMAP_TXUV, kUvValues, from, to);
     copy_maps(edit, wght_maps, SF_VMAP_WGHT, kWeightValues, from, to);
     if (to != nullptr)
         edit.set_point_vmap(edit.state, to, SF_VMAP_WGHT, kCloneIndexMap, kWeightValues, &constants.index_value);
-    copy_morphs(edit, settings, from, to);
+    copy_morphs(edit, from, to);
     copy_maps(edit, mnvw_maps, SF_VMAP_MNVW, kSubpatchWeightValues, from, to);
     copy_maps(edit, spot_maps, SF_VMAP_SPOT, kSpotValues, from, to);
 }
@@ -145,8 +148,10 @@ void copy_vertex_maps(sf_edit_session &edit, const params_typ &settings, sf_poin
 // are. False when the host cannot describe one of them; nothing is made then.
 bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
     const auto count = static_cast<size_t>(polygon.point_count);
-    plans.resize(count);
-    new_points.resize(count);
+    if (plans.size() < count) {
+        plans.resize(count);
+        new_points.resize(count);
+    }
     for (size_t i = 0; i < count; ++i) {
         vertex_plan &plan = plans[i];
         if (const sf_point_id *known = point_map.find(polygon.points[i])) {
@@ -168,6 +173,7 @@ bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
 void build_clone(const params_typ &settings) {
     assert(edit_session != nullptr && current_site != nullptr && "the driver sets the session and the site");
     draw_clone_transform(settings);
+    frame = current_clone_frame(settings);
     point_map.reset();
     morph_suffix = settings.auto_morph_maps != 0 ? plus_one(generator.int_between(0, settings.auto_morph_maps)) : 0;
     prepare_constants(settings);
@@ -177,8 +183,7 @@ void build_clone(const params_typ &settings) {
                        SF_LAYERS_BACKGROUND);
 }
 
-int copy_polygon(void *context, const sf_polygon_record *polygon) {
-    const params_typ &settings = *static_cast<const params_typ *>(context);
+int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {
     sf_edit_session &edit = *edit_session;
     if (polygon->point_count < 1 || !plan_vertices(edit, *polygon)) return 0;
 
@@ -192,7 +197,7 @@ int copy_polygon(void *context, const sf_polygon_record *polygon) {
             new_points[i] = *known;
             continue;
         }
-        const Point q = transform_point(plan.position, settings) + current_site->position;
+        const Point q = apply_frame(frame, plan.position) + current_site->position;
         // A position that is not finite is not made: the polygons over it are
         // left out as over a point the host refuses. Its values are still
         // read (and its morphs turned), so the clone's draws stay in order.
@@ -201,7 +206,7 @@ int copy_polygon(void *context, const sf_polygon_record *polygon) {
         const sf_point_id made = finite ? edit.add_point(edit.state, q.data()) : nullptr;
         point_map.insert(plan.source, made);
         new_points[i] = made;
-        copy_vertex_maps(edit, settings, vertex, made);
+        copy_vertex_maps(edit, vertex, made);
     }
     for (size_t i = 0; i < count; ++i)
         if (new_points[i] == nullptr) return 0;  // the host refused one of its points
@@ -212,6 +217,7 @@ int copy_polygon(void *context, const sf_polygon_record *polygon) {
 void release_point_map() {
     point_map.release();
     constants = {};
+    frame = {};
     plans = {};
     new_points = {};
 }

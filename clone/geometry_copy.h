@@ -36,7 +36,8 @@ inline constexpr char kCloneIndexMap[] = "SF_index";
 // that no polygon uses is not copied.
 void build_clone(const params_typ &settings);
 
-// Scan visitor over the background; `context` is the params_typ. Copies one
+// build_clone's scan visitor over the background; `context` is the
+// params_typ, and the clone's transform is the one build_clone drew. Copies one
 // polygon: each of its points not yet in this clone is transformed, moved
 // onto the site, added, and given its vertex-map values ("TXUV", "WGHT", the
 // clone index in "SF_index", "MORF" turned with the clone and written under

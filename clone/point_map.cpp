@@ -1,7 +1,6 @@
 #include "clone/point_map.h"
 
 #include <bit>
-#include <cassert>
 
 namespace sowfield {
 
@@ -10,35 +9,6 @@ namespace {
 constexpr size_t kFirstCapacity = 64;
 
 }  // namespace
-
-// Fibonacci hashing: the multiplication carries every bit of the id into the
-// top bits, which pick the slot, so ids that differ only in high bits (layer
-// numbers) or share low zero bits (aligned addresses) still spread out.
-size_t point_id_map::home_of(sf_point_id source) const {
-    const auto key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(source));
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
-}
-
-const sf_point_id *point_id_map::find(sf_point_id source) const {
-    if (size_ == 0) return nullptr;
-    const size_t mask = capacity_ - 1;
-    // The load stays at most one half, so an unwritten slot always ends the walk.
-    for (size_t i = home_of(source);; i = (i + 1) & mask) {
-        const slot &s = slots_[i];
-        if (s.stamp != generation_) return nullptr;
-        if (s.source == source) return &s.clone;
-    }
-}
-
-void point_id_map::insert(sf_point_id source, sf_point_id clone) {
-    assert(find(source) == nullptr && "a background point is created once per clone");
-    if ((size_ + 1) * 2 > capacity_) grow();
-    const size_t mask = capacity_ - 1;
-    size_t i = home_of(source);
-    while (slots_[i].stamp == generation_) i = (i + 1) & mask;
-    slots_[i] = {source, clone, generation_};
-    ++size_;
-}
 
 void point_id_map::grow() {
     const size_t new_capacity = capacity_ == 0 ? kFirstCapacity : capacity_ * 2;

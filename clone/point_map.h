@@ -3,6 +3,7 @@
 // clone and shared again by the copies.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,10 +29,28 @@ public:
     // The clone point recorded for `source`, or null when there is none. The
     // recorded value itself may be null (a point the host refused); the
     // pointer is valid until the next insert, reset or release.
-    const sf_point_id *find(sf_point_id source) const;
+    const sf_point_id *find(sf_point_id source) const {
+        if (size_ == 0) return nullptr;
+        const size_t mask = capacity_ - 1;
+        // The load stays at most one half, so an unwritten slot always ends the walk.
+        for (size_t i = home_of(source);; i = (i + 1) & mask) {
+            const slot &s = slots_[i];
+            if (s.stamp != generation_) return nullptr;
+            if (s.source == source) return &s.clone;
+        }
+    }
 
     // Records `clone` for `source`, which must not be in the map yet.
-    void insert(sf_point_id source, sf_point_id clone);
+    void insert(sf_point_id source, sf_point_id clone) {
+        assert(find(source) == nullptr && "a background point is created once per clone");
+        if ((size_ + 1) * 2 > capacity_) [[unlikely]]
+            grow();
+        const size_t mask = capacity_ - 1;
+        size_t i = home_of(source);
+        while (slots_[i].stamp == generation_) i = (i + 1) & mask;
+        slots_[i] = {source, clone, generation_};
+        ++size_;
+    }
 
     // Forgets every entry; the memory is kept for the next clone.
     void reset();
@@ -53,7 +72,13 @@ private:
         stamp_type stamp;  // generation of the write; 0 = never written
     };
 
-    size_t home_of(sf_point_id source) const;
+    // Fibonacci hashing: the multiplication carries every bit of the id into
+    // the top bits, which pick the slot, so ids that differ only in high bits
+    // (layer numbers) or share low zero bits (aligned addresses) still spread.
+    size_t home_of(sf_point_id source) const {
+        const auto key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(source));
+        return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
     void grow();
 
     std::unique_ptr<slot[]> slots_;
