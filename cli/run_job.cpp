@@ -26,13 +26,6 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Whether two paths name the same file, existing or not.
-bool same_file(const fs::path &a, const fs::path &b) {
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
-    return fs::weakly_canonical(fs::absolute(a), error) == fs::weakly_canonical(fs::absolute(b), error);
-}
-
 const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
     return library.server(SF_MESH_EDIT_CLASS, "Sowfield");
 }
@@ -145,14 +138,14 @@ int Job::check_paths(const std::vector<fs::path> &inputs) {
         }
     }
     for (const fs::path &input : inputs) {
-        if (options_.output && !options_.no_output && same_file(*options_.output, input))
+        if (options_.output && !options_.no_output && io::same_file(*options_.output, input))
             return fail(exit_bad_input, "the output " + options_.output->string() + " is the input " + input.string() +
                                             "; inputs are never overwritten");
-        if (options_.save_settings && same_file(*options_.save_settings, input))
+        if (options_.save_settings && io::same_file(*options_.save_settings, input))
             return fail(exit_bad_input, "--save-settings " + options_.save_settings->string() + " is the input " +
                                             input.string() + "; inputs are never overwritten");
     }
-    if (options_.output && options_.save_settings && same_file(*options_.output, *options_.save_settings))
+    if (options_.output && options_.save_settings && io::same_file(*options_.output, *options_.save_settings))
         return fail(exit_usage, "--save-settings and the output are the same file");
     return exit_ok;
 }

@@ -124,7 +124,7 @@ Command add_scatter_command(CLI::App &app) {
         ->type_name("FILE");
     command->add_option("OBJECT", options->objects, "Mesh files copied at every site, all together")
         ->required()
-        ->type_name("FILE...");
+        ->type_name("FILE");
     command->add_option("--select", options->select,
                         "Scatter only on the polygons of this surface (material) of SURFACE; repeatable")
         ->type_name("SURFACE_NAME")

@@ -2,6 +2,12 @@
 // with the built-in scene's surface and its clones.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <string>
 
 #include "cli/demo_scene.h"
 #include "cli/exit_codes.h"
@@ -51,6 +57,49 @@ TEST_F(Demo, TakesTheSettingsAndOutputOfScatter) {
     // OBJ splits a point where its polygons disagree on texture coordinates;
     // the tree has none of those, so its points come back one for one.
     EXPECT_EQ(out.point_count(), 25 * tree().point_count());
+}
+
+// True once the process has mapped the plug-in module.
+bool module_loaded(pid_t process) {
+    std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("libsowfield.so") != std::string::npos) return true;
+    return false;
+}
+
+TEST_F(Demo, InterruptedRunWritesNothing) {
+    // Thousands of clones take seconds; the interrupt comes as soon as the
+    // module is loaded, while the panel is asked or the clones are built.
+    const pid_t tool = start({"demo", "-q", "--set", "clone_count=5000"});
+    bool loaded = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+         !loaded && std::chrono::steady_clock::now() < deadline;) {
+        loaded = module_loaded(tool);
+        if (!loaded) ::usleep(500);
+    }
+    ::kill(tool, SIGINT);
+    const ToolResult result = finish(tool);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(result.exit_code, exit_interrupted);
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(Demo, InterruptedWriteWritesNothing) {
+    // The writer's temporary file appears beside the output once the run is
+    // done; interrupted then, the tool finishes the file and takes it away.
+    const pid_t tool = start({"demo", "-q", "-o", "wood.obj", "--set", "clone_count=5000"});
+    bool writing = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+         !writing && std::chrono::steady_clock::now() < deadline;) {
+        for (const std::string &name : files()) writing = writing || name.starts_with(".wood.obj.tmp");
+        if (!writing) ::usleep(500);
+    }
+    ::kill(tool, SIGTERM);
+    const ToolResult result = finish(tool);
+    ASSERT_TRUE(writing) << "never saw the write begin";
+    EXPECT_EQ(result.exit_code, exit_interrupted);
+    EXPECT_TRUE(files().empty());
 }
 
 }  // namespace
