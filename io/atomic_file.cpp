@@ -98,8 +98,6 @@ void AtomicFile::fail(const std::string &detail) const {
     throw MeshFileError("Error writing " + target_.string() + ": " + detail);
 }
 
-void AtomicFile::fail_errno(const std::string &what) const {
-    fail(what + ": " + std::strerror(errno));
-}
+void AtomicFile::fail_errno(const std::string &what) const { fail(what + ": " + std::strerror(errno)); }
 
 }  // namespace sowfield::io

@@ -29,7 +29,10 @@ public:
     }
     void advance(size_t n) { used_ += n; }
     // Room for one more byte is the commonest request; keep it cheap.
-    void put(char c) { *reserve(1) = c; ++used_; }
+    void put(char c) {
+        *reserve(1) = c;
+        ++used_;
+    }
 
     void write(const void *data, size_t n);
     void write(std::string_view text) { write(text.data(), text.size()); }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "io/format_io.h"
+#include "io/gltf_accessor.h"
 #include "io/gltf_record.h"
 #include "io/mapped_file.h"
 #include "sowfield_host.h"
@@ -35,7 +36,8 @@ Matrix multiply(const Matrix &a, const Matrix &b) {
     for (int col = 0; col < 4; ++col)
         for (int row = 0; row < 4; ++row) {
             double sum = 0.0;
-            for (int k = 0; k < 4; ++k) sum += a[static_cast<size_t>(k * 4 + row)] * b[static_cast<size_t>(col * 4 + k)];
+            for (int k = 0; k < 4; ++k)
+                sum += a[static_cast<size_t>(k * 4 + row)] * b[static_cast<size_t>(col * 4 + k)];
             m[static_cast<size_t>(col * 4 + row)] = sum;
         }
     return m;
@@ -62,74 +64,6 @@ std::string one_line(std::string text) {
     return text;
 }
 
-class GltfReader;
-
-// The elements of one accessor, converted to float as the format defines
-// (normalized integers scaled into [0, 1] or [-1, 1]). Sparse accessors are
-// made dense once; accessors without a buffer view read as zeros.
-class AccessorView {
-public:
-    AccessorView(const GltfReader &reader, const tinygltf::Model &model, int index, const std::string &role);
-
-    size_t count() const { return count_; }
-    int components() const { return components_; }
-
-    void read(size_t element, float *out) const {
-        const unsigned char *at = data_ ? data_ + element * stride_ : nullptr;
-        for (int c = 0; c < components_; ++c) out[c] = at ? component(at + static_cast<size_t>(c) * size_) : 0.0f;
-    }
-    uint32_t index(size_t element) const {
-        if (!data_) return 0;
-        const unsigned char *at = data_ + element * stride_;
-        switch (type_) {
-            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return *at;
-            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: return load<uint16_t>(at);
-            default: return load<uint32_t>(at);
-        }
-    }
-
-private:
-    template <class T>
-    static T load(const unsigned char *at) {
-        T value;
-        std::memcpy(&value, at, sizeof value);
-        return value;
-    }
-    float component(const unsigned char *at) const {
-        switch (type_) {
-            case TINYGLTF_COMPONENT_TYPE_FLOAT: return load<float>(at);
-            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return normalized_ ? *at / 255.0f : *at;
-            case TINYGLTF_COMPONENT_TYPE_BYTE: {
-                const auto v = load<int8_t>(at);
-                return normalized_ ? std::max(v / 127.0f, -1.0f) : v;
-            }
-            case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
-                const auto v = load<uint16_t>(at);
-                return normalized_ ? v / 65535.0f : v;
-            }
-            case TINYGLTF_COMPONENT_TYPE_SHORT: {
-                const auto v = load<int16_t>(at);
-                return normalized_ ? std::max(v / 32767.0f, -1.0f) : v;
-            }
-            default: return static_cast<float>(load<uint32_t>(at));
-        }
-    }
-
-    // A view's bytes for `count` elements of `size` bytes from `offset`, checked.
-    const unsigned char *range(const GltfReader &reader, const tinygltf::Model &model, int view_index,
-                               uint64_t offset, uint64_t count, uint64_t element, uint64_t *stride_out,
-                               const std::string &what) const;
-
-    size_t count_ = 0;
-    int components_ = 1;
-    int type_ = TINYGLTF_COMPONENT_TYPE_FLOAT;
-    size_t size_ = 4;
-    bool normalized_ = false;
-    const unsigned char *data_ = nullptr;
-    size_t stride_ = 0;
-    std::vector<unsigned char> dense_;  // a sparse accessor made whole
-};
-
 struct MapRecord {
     uint32_t type = 0;
     std::string name;
@@ -143,7 +77,7 @@ struct MapRecord {
 struct MeshRecord {
     bool present = false;
     std::vector<MapRecord> maps;
-    std::vector<Run> order;                         // [primitive, count]
+    std::vector<Run> order;                            // [primitive, count]
     std::vector<std::pair<uint32_t, uint64_t>> types;  // [type, count]
 };
 
@@ -159,9 +93,10 @@ public:
         walk_nodes();
     }
 
-    [[noreturn]] void fail(const std::string &detail) const { fail_loading(path_, detail); }
-
 private:
+    [[noreturn]] void fail(const std::string &detail) const { fail_loading(path_, detail); }
+    LoadFailure failure() const { return {path_}; }
+
     void load() {
         const MappedFile file(path_);
         const std::string_view bytes = file.bytes();
@@ -191,7 +126,8 @@ private:
             std::vector<char> is_child(model_.nodes.size(), 0);
             for (const tinygltf::Node &node : model_.nodes)
                 for (int child : node.children)
-                    if (child >= 0 && static_cast<size_t>(child) < is_child.size()) is_child[static_cast<size_t>(child)] = 1;
+                    if (child >= 0 && static_cast<size_t>(child) < is_child.size())
+                        is_child[static_cast<size_t>(child)] = 1;
             for (size_t i = 0; i < model_.nodes.size(); ++i)
                 if (!is_child[i]) roots.push_back(static_cast<int>(i));
         }
@@ -331,7 +267,7 @@ private:
     struct PrimitivePolygons {
         const tinygltf::Primitive *primitive = nullptr;
         std::string where;
-        uint32_t base = 0;           // the layer's index of the primitive's vertex 0
+        uint32_t base = 0;  // the layer's index of the primitive's vertex 0
         uint64_t vertex_count = 0;
         uint32_t surface = 0;
         int mode = TINYGLTF_MODE_TRIANGLES;
@@ -378,7 +314,7 @@ private:
                                              const MeshRecord &record, const Matrix &world, const std::string &where) {
         const auto position_slot = primitive.attributes.find("POSITION");
         if (position_slot == primitive.attributes.end()) fail(where + " has no POSITION attribute");
-        const AccessorView positions(*this, model_, position_slot->second, where + " POSITION");
+        const AccessorView positions(model_, position_slot->second, where + " POSITION", failure());
         if (positions.components() != 3) fail(where + ": POSITION must have three components");
         const uint64_t count = positions.count();
         if (count > uint64_t{std::numeric_limits<uint32_t>::max()} - layer_.point_count())
@@ -413,14 +349,15 @@ private:
                              map.name + "\"");
                     accessor = slot->second;
                 }
-                add_values(map.type, map.name, accessor, base, count, map.missing, world, where);
+                add_values(map.type, map.name, accessor, base, count, map.missing, true, world, where);
             }
             return {base, count};
         }
         for (const auto &[attribute, accessor] : primitive.attributes) {
             if (attribute.rfind("TEXCOORD_", 0) != 0) continue;
             const std::string n = attribute.substr(9);
-            add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, world, where);
+            add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, false, world,
+                       where);
         }
         const Value &names = mesh.extras.IsObject() ? mesh.extras.Get(gltf::kTargetNames) : Value();
         for (size_t t = 0; t < primitive.targets.size(); ++t) {
@@ -428,23 +365,26 @@ private:
             if (slot == primitive.targets[t].end()) continue;
             const Value &name = names.IsArray() ? names.Get(static_cast<int>(t)) : Value();
             add_values(SF_VMAP_MORF, name.IsString() ? name.Get<std::string>() : "Morph " + std::to_string(t),
-                       slot->second, base, count, {}, world, where);
+                       slot->second, base, count, {}, false, world, where);
         }
         return {base, count};
     }
 
     void add_values(uint32_t type, const std::string &name, int accessor, uint32_t base, uint64_t count,
-                    const std::vector<Run> &missing, const Matrix &world, const std::string &where) {
+                    const std::vector<Run> &missing, bool recorded, const Matrix &world, const std::string &where) {
         const std::string what = where + " vertex map \"" + name + "\"";
-        const AccessorView values(*this, model_, accessor, what);
+        const AccessorView values(model_, accessor, what, failure());
         if (values.count() != count)
             fail(what + ": " + std::to_string(values.count()) + " values for " + std::to_string(count) + " vertices");
+        // The format fixes the shape of texture coordinates and morph
+        // targets; our own record may carry any map of 1 to 4 values.
         const int dimension = values.components();
-        if ((type == SF_VMAP_MORF || type == SF_VMAP_SPOT) && dimension != 3)
-            fail(what + ": needs three components");
-        if (type == SF_VMAP_TXUV && dimension != 2) fail(what + ": needs two components");
+        if (type == SF_VMAP_TXUV && dimension != 2 && !recorded)
+            fail(what + ": texture coordinates need two components");
+        if (type == SF_VMAP_MORF && dimension != 3 && !recorded) fail(what + ": a morph target needs three components");
         host::VertexMap &map = layer_.add_vmap(type, name, dimension);
-        const bool moved = world != kIdentity;
+        // Spots are positions and morphs displacements: both follow the node.
+        const bool moved = world != kIdentity && dimension == 3;
         uint64_t previous_end = 0;
         size_t run = 0;
         for (uint64_t v = 0; v < count; ++v) {
@@ -467,7 +407,8 @@ private:
                 for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(d[c]);
             }
             for (int c = 0; c < dimension; ++c)
-                if (!std::isfinite(value[c])) fail(what + ": vertex " + std::to_string(v) + " has a value that is not finite");
+                if (!std::isfinite(value[c]))
+                    fail(what + ": vertex " + std::to_string(v) + " has a value that is not finite");
             map.set_value(static_cast<uint32_t>(base + v), value);
         }
         if (run < missing.size()) fail(what + ": malformed missing-value runs");
@@ -488,25 +429,28 @@ private:
         const tinygltf::Primitive &primitive = *polygons.primitive;
         const std::string &where = polygons.where;
         polygons.mode = primitive.mode < 0 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
-        if (polygons.mode > TINYGLTF_MODE_TRIANGLE_FAN) fail(where + ": unknown mode " + std::to_string(primitive.mode));
+        if (polygons.mode > TINYGLTF_MODE_TRIANGLE_FAN)
+            fail(where + ": unknown mode " + std::to_string(primitive.mode));
         if (primitive.material >= 0) {
             if (static_cast<size_t>(primitive.material) >= model_.materials.size())
                 fail(where + " refers to material " + std::to_string(primitive.material) + ", but only " +
                      std::to_string(model_.materials.size()) + " exist");
             const std::string &name = model_.materials[static_cast<size_t>(primitive.material)].name;
-            polygons.surface = scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
+            polygons.surface =
+                scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
         }
         if (record.present && primitive.extras.IsObject() && primitive.extras.Get(gltf::kRecord).IsObject()) {
             const Value &ours = primitive.extras.Get(gltf::kRecord);
             const Value &only = ours.Get(gltf::kPointsOnly);
             polygons.points_only = only.IsBool() && only.Get<bool>();
             if (ours.Has(gltf::kPolygonSizes))
-                polygons.sizes = runs(ours.Get(gltf::kPolygonSizes),
-                                      [&] { fail(where + ": malformed " + std::string(gltf::kPolygonSizes) + " record"); });
+                polygons.sizes = runs(ours.Get(gltf::kPolygonSizes), [&] {
+                    fail(where + ": malformed " + std::string(gltf::kPolygonSizes) + " record");
+                });
         }
         if (polygons.points_only) return;
         if (primitive.indices >= 0) {
-            polygons.indices = std::make_unique<AccessorView>(*this, model_, primitive.indices, where + " indices");
+            polygons.indices = std::make_unique<AccessorView>(model_, primitive.indices, where + " indices", failure());
             if (polygons.indices->components() != 1) fail(where + ": indices must be scalars");
             polygons.index_count = polygons.indices->count();
         } else {
@@ -522,17 +466,19 @@ private:
             default: polygons.total = n >= 3 ? n - 2 : 0; break;  // strip, fan
         }
         if (!polygons.sizes.empty()) {
-            if (polygons.mode != TINYGLTF_MODE_TRIANGLES) fail(where + ": polygon sizes recorded for a non-triangle primitive");
+            if (polygons.mode != TINYGLTF_MODE_TRIANGLES)
+                fail(where + ": polygon sizes recorded for a non-triangle primitive");
             uint64_t triangles = 0;
             uint64_t count = 0;
             for (const Run &run : polygons.sizes) {
-                if (run.first < 3 || run.first > host::Layer::kMaxCorners) fail(where + ": a recorded polygon size is out of range");
+                if (run.first < 3 || run.first > host::Layer::kMaxCorners)
+                    fail(where + ": a recorded polygon size is out of range");
                 triangles += (run.first - 2) * run.second;
                 count += run.second;
             }
             if (triangles != polygons.total)
-                fail(where + ": the recorded polygon sizes need " + std::to_string(triangles) + " triangles, but there are " +
-                     std::to_string(polygons.total));
+                fail(where + ": the recorded polygon sizes need " + std::to_string(triangles) +
+                     " triangles, but there are " + std::to_string(polygons.total));
             polygons.total = count;
         }
     }
@@ -607,10 +553,12 @@ private:
             total += run.second;
         }
         for (size_t p = 0; p < primitives.size(); ++p)
-            if (taken[p] != primitives[p].total) fail(where + ": the recorded polygon order does not match the primitives");
+            if (taken[p] != primitives[p].total)
+                fail(where + ": the recorded polygon order does not match the primitives");
         uint64_t typed = 0;
         for (const auto &[type, count] : record.types) typed += count;
-        if (!record.types.empty() && typed != total) fail(where + ": the recorded polygon types do not match the polygons");
+        if (!record.types.empty() && typed != total)
+            fail(where + ": the recorded polygon types do not match the polygons");
 
         std::vector<uint32_t> corners;
         size_t type_run = 0;
@@ -640,94 +588,6 @@ private:
     host::Layer &layer_;
     tinygltf::Model model_;
 };
-
-AccessorView::AccessorView(const GltfReader &reader, const tinygltf::Model &model, int index, const std::string &role) {
-    const std::string what = "accessor " + std::to_string(index) + " (" + role + ")";
-    if (index < 0 || static_cast<size_t>(index) >= model.accessors.size())
-        reader.fail(role + " refers to accessor " + std::to_string(index) + ", but only " +
-                    std::to_string(model.accessors.size()) + " exist");
-    const tinygltf::Accessor &accessor = model.accessors[static_cast<size_t>(index)];
-    switch (accessor.type) {
-        case TINYGLTF_TYPE_SCALAR: components_ = 1; break;
-        case TINYGLTF_TYPE_VEC2: components_ = 2; break;
-        case TINYGLTF_TYPE_VEC3: components_ = 3; break;
-        case TINYGLTF_TYPE_VEC4: components_ = 4; break;
-        default: reader.fail(what + ": unsupported element type");
-    }
-    type_ = accessor.componentType;
-    switch (type_) {
-        case TINYGLTF_COMPONENT_TYPE_BYTE:
-        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: size_ = 1; break;
-        case TINYGLTF_COMPONENT_TYPE_SHORT:
-        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: size_ = 2; break;
-        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT:
-        case TINYGLTF_COMPONENT_TYPE_FLOAT: size_ = 4; break;
-        default: reader.fail(what + ": unsupported component type " + std::to_string(type_));
-    }
-    normalized_ = accessor.normalized;
-    count_ = accessor.count;
-    const uint64_t element = size_ * static_cast<uint64_t>(components_);
-    if (accessor.bufferView >= 0) {
-        uint64_t stride = 0;
-        data_ = range(reader, model, accessor.bufferView, accessor.byteOffset, count_, element, &stride, what);
-        stride_ = stride;
-    }
-    if (!accessor.sparse.isSparse) return;
-
-    // Sparse: a dense copy of the base (or zeros), then the listed elements replaced.
-    const auto &sparse = accessor.sparse;
-    if (sparse.count < 0 || static_cast<uint64_t>(sparse.count) > count_) reader.fail(what + ": malformed sparse storage");
-    dense_.assign(count_ * element, 0);
-    if (data_)
-        for (size_t i = 0; i < count_; ++i) std::memcpy(&dense_[i * element], data_ + i * stride_, element);
-    const int index_type = sparse.indices.componentType;
-    const uint64_t index_size = index_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE    ? 1
-                              : index_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ? 2
-                              : index_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT   ? 4
-                                                                                      : 0;
-    if (index_size == 0 || sparse.indices.byteOffset < 0 || sparse.values.byteOffset < 0)
-        reader.fail(what + ": malformed sparse storage");
-    uint64_t unused = 0;
-    const auto n = static_cast<uint64_t>(sparse.count);
-    const unsigned char *indices = range(reader, model, sparse.indices.bufferView,
-                                         static_cast<uint64_t>(sparse.indices.byteOffset), n, index_size, &unused, what);
-    const unsigned char *values = range(reader, model, sparse.values.bufferView,
-                                        static_cast<uint64_t>(sparse.values.byteOffset), n, element, &unused, what);
-    for (uint64_t k = 0; k < n; ++k) {
-        uint32_t target = 0;
-        std::memcpy(&target, indices + k * index_size, index_size);  // little-endian
-        if (target >= count_) reader.fail(what + ": sparse index " + std::to_string(target) + " is out of range");
-        std::memcpy(&dense_[target * element], values + k * element, element);
-    }
-    data_ = dense_.data();
-    stride_ = element;
-}
-
-const unsigned char *AccessorView::range(const GltfReader &reader, const tinygltf::Model &model, int view_index,
-                                         uint64_t offset, uint64_t count, uint64_t element, uint64_t *stride_out,
-                                         const std::string &what) const {
-    if (view_index < 0 || static_cast<size_t>(view_index) >= model.bufferViews.size())
-        reader.fail(what + " refers to buffer view " + std::to_string(view_index) + ", but only " +
-                    std::to_string(model.bufferViews.size()) + " exist");
-    const tinygltf::BufferView &view = model.bufferViews[static_cast<size_t>(view_index)];
-    if (view.buffer < 0 || static_cast<size_t>(view.buffer) >= model.buffers.size())
-        reader.fail("buffer view " + std::to_string(view_index) + " refers to buffer " + std::to_string(view.buffer) +
-                    ", but only " + std::to_string(model.buffers.size()) + " exist");
-    const std::vector<unsigned char> &buffer = model.buffers[static_cast<size_t>(view.buffer)].data;
-    if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset)
-        reader.fail("buffer view " + std::to_string(view_index) + " runs past the end of buffer " +
-                    std::to_string(view.buffer));
-    const uint64_t stride = view.byteStride != 0 ? view.byteStride : element;
-    if (stride < element) reader.fail(what + ": the buffer view's stride is shorter than an element");
-    if (count > 0) {
-        if (offset > view.byteLength || count > view.byteLength ||
-            (count - 1) * stride + element > view.byteLength - offset)
-            reader.fail(what + ": " + std::to_string(count) + " elements run past the end of buffer view " +
-                        std::to_string(view_index));
-    }
-    *stride_out = stride;
-    return buffer.data() + view.byteOffset + offset;
-}
 
 }  // namespace
 

@@ -64,10 +64,10 @@ bool parse_type(const tinygltf::Value &value, uint32_t &code) {
 std::string type_text(uint32_t code) { return printable_code(code) ? letters(code) : std::to_string(code); }
 
 std::string attribute_name(uint32_t type, unsigned ordinal) {
-    const char *stem = type == SF_VMAP_WGHT ? "_WEIGHT_"
-                     : type == SF_VMAP_MNVW ? "_SUBDIV_WEIGHT_"
-                     : type == SF_VMAP_SPOT ? "_SPOT_"
-                                            : "_VMAP_";
+    const char *stem = type == SF_VMAP_WGHT   ? "_WEIGHT_"
+                       : type == SF_VMAP_MNVW ? "_SUBDIV_WEIGHT_"
+                       : type == SF_VMAP_SPOT ? "_SPOT_"
+                                              : "_VMAP_";
     return stem + std::to_string(ordinal);
 }
 

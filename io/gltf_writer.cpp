@@ -56,7 +56,7 @@ struct MapPlan {
     const host::VertexMap *map = nullptr;
     std::string attribute;  // empty for a morph target
     int target = -1;
-    Value::Array missing;           // [first, count, ...] of points without a value
+    Value::Array missing;          // [first, count, ...] of points without a value
     std::vector<double> min, max;  // morph targets only
 };
 
@@ -174,8 +174,7 @@ private:
 class GltfWriter {
 public:
     GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary)
-        : out_(out), scene_(scene), layer_(layer), binary_(binary),
-          selection_(select_for_writing(out, layer, range)) {}
+        : out_(out), scene_(scene), layer_(layer), binary_(binary), selection_(select_for_writing(out, layer, range)) {}
 
     void write() {
         check_names();
@@ -385,8 +384,8 @@ private:
             primitive.attributes = attributes;
             primitive.targets = targets;
             primitive.mode = plan.kind == kPoints  ? TINYGLTF_MODE_POINTS
-                           : plan.kind == kLines ? TINYGLTF_MODE_LINE
-                                                 : TINYGLTF_MODE_TRIANGLES;
+                             : plan.kind == kLines ? TINYGLTF_MODE_LINE
+                                                   : TINYGLTF_MODE_TRIANGLES;
             primitive.indices = add_accessor(model, 1, plan.index_count, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER,
                                              TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
             int &material = material_of[plan.surface];

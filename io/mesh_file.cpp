@@ -46,8 +46,8 @@ Format format_for(const std::filesystem::path &path) {
     if (extension == ".obj") return Format::obj;
     if (extension == ".gltf") return Format::gltf;
     if (extension == ".glb") return Format::glb;
-    throw MeshFileError("Cannot tell the format of " + path.string() + (extension.empty() ? "" : " from \"" + extension + "\"") +
-                        ": use a .obj, .gltf or .glb file");
+    throw MeshFileError("Cannot tell the format of " + path.string() +
+                        (extension.empty() ? "" : " from \"" + extension + "\"") + ": use a .obj, .gltf or .glb file");
 }
 
 size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {

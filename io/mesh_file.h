@@ -53,8 +53,7 @@ struct WriteRange {
 
 // Writes one layer atomically: into a temporary file beside `path`, renamed
 // into place only once complete, so a failure never leaves a partial file.
-void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer,
-                     WriteRange range = {});
+void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range = {});
 
 // True when both paths name the same file: the same existing file (through
 // links too), or the same location when either does not exist yet. Lets a

@@ -9,10 +9,12 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -115,8 +117,15 @@ private:
         const auto [stop, error] = std::from_chars(digits, end, value);
         if (error == std::errc::invalid_argument || (stop < end && !is_space(*stop)))
             fail(std::string(what) + " \"" + token_at(start, end) + "\" is not a number");
-        if (error == std::errc::result_out_of_range)
-            fail(std::string(what) + " \"" + token_at(start, end) + "\" is out of range");
+        if (error == std::errc::result_out_of_range) {
+            // Too small is harmless (it rounds to zero or a subnormal, as
+            // strtod gives it); too large is not a coordinate.
+            const std::string token(digits, stop);
+            const Real rounded = std::is_same_v<Real, float> ? std::strtof(token.c_str(), nullptr)
+                                                             : static_cast<Real>(std::strtod(token.c_str(), nullptr));
+            if (std::isinf(rounded)) fail(std::string(what) + " \"" + token_at(start, end) + "\" is out of range");
+            value = rounded;
+        }
         if (!std::isfinite(value)) fail(std::string(what) + " \"" + token_at(start, end) + "\" is not finite");
         p = stop;
         return value;
@@ -187,16 +196,15 @@ private:
         } else if (kind == 'l' && corners_.size() > 1) {
             // A polyline becomes its segments, each a two-point polygon.
             for (size_t i = 0; i + 1 < corners_.size(); ++i)
-                layer_.add_polygon(SF_POLY_FACE, std::span<const uint32_t>(&corners_[i], 2), surface_, SF_POLY_SELECTED);
+                layer_.add_polygon(SF_POLY_FACE, std::span<const uint32_t>(&corners_[i], 2), surface_,
+                                   SF_POLY_SELECTED);
         } else {
             for (uint32_t &corner : corners_)
                 layer_.add_polygon(SF_POLY_FACE, std::span<const uint32_t>(&corner, 1), surface_, SF_POLY_SELECTED);
         }
     }
 
-    uint32_t base_point(uint32_t vertex) const {
-        return vertex < aligned_ ? vertex : late_points_[vertex - aligned_];
-    }
+    uint32_t base_point(uint32_t vertex) const { return vertex < aligned_ ? vertex : late_points_[vertex - aligned_]; }
 
     // The point for a corner: the vertex's point, unless that point already
     // has another UV, in which case a copy of it carrying this corner's UV

@@ -148,9 +148,9 @@ int validate(const std::vector<std::filesystem::path> &files, std::string &repor
     return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
 }
 
-#define SKIP_WITHOUT_VALIDATOR(status)                                                                      \
-    if ((status) == -1) GTEST_SKIP() << "node is not installed: cannot run the glTF validator";              \
-    if ((status) == -2)                                                                                      \
+#define SKIP_WITHOUT_VALIDATOR(status)                                                          \
+    if ((status) == -1) GTEST_SKIP() << "node is not installed: cannot run the glTF validator"; \
+    if ((status) == -2)                                                                         \
     GTEST_SKIP() << "the glTF validator is not installed: run `npm install --prefix tools` in the source tree"
 
 TEST(GltfValidator, AcceptsEveryFileWeWrite) {

@@ -29,7 +29,8 @@ ScratchFolder::~ScratchFolder() {
 
 std::vector<std::string> ScratchFolder::files() const {
     std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    for (const auto &entry : std::filesystem::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -102,13 +103,15 @@ void build_rich_layer(host::Scene &scene, host::Layer &layer, bool floats_only) 
         {SF_VMAP_SPOT, "spot", 3, 6},
         {SF_VMAP_WGHT, "none at all", 1, 0},
         {SF_VMAP_MORF, "Morph 0", 3, 9},
+        {SF_VMAP_TXUV, "uvw", 3, 8},                 // not the format's shape of UV
+        {SF_ID4('P', 'I', 'C', 'K'), "pick", 4, 3},  // a type of no format
     };
     for (const Spec &spec : maps) {
         host::VertexMap &map = layer.add_vmap(spec.type, spec.name, spec.dimension);
         if (spec.skip_every == 0) continue;
         for (uint32_t point = 0; point < layer.point_count(); ++point) {
             if (point % spec.skip_every == 1 || (point >= 20 && point < 24)) continue;
-            float values[3];
+            float values[4];
             for (int c = 0; c < spec.dimension; ++c)
                 values[c] = static_cast<float>(point) * 0.1f - static_cast<float>(c) / 3.0f;
             map.set_value(point, values);

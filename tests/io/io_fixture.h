@@ -38,7 +38,8 @@ std::string read_text(const std::filesystem::path &path);
 // "leaf ✿" in an interleaved order, one polygon of type "PTCH", a point used
 // by no polygon, and vertex maps of all five types: two UV maps, two weight
 // maps, two morph maps, a subdivision weight and a spot map, with missing
-// values and names that are empty, non-ASCII, quoted or with a line break.
+// values and names that are empty, non-ASCII, quoted or with a line break;
+// also a three-value UV map and a map of a type no format knows.
 // Coordinates are exact floats when `floats_only`, otherwise doubles no float
 // can hold (thirds, 0.1, subnormals, -0, the largest double).
 void build_rich_layer(host::Scene &scene, host::Layer &layer, bool floats_only);

@@ -17,7 +17,8 @@ TEST(MeshFile, FormatFollowsTheExtensionInAnyCase) {
     EXPECT_EQ(io::format_for("scene.GlB"), io::Format::glb);
     EXPECT_EQ(error_of([] { io::format_for("mesh.ply"); }),
               "Cannot tell the format of mesh.ply from \".ply\": use a .obj, .gltf or .glb file");
-    EXPECT_EQ(error_of([] { io::format_for("mesh"); }), "Cannot tell the format of mesh: use a .obj, .gltf or .glb file");
+    EXPECT_EQ(error_of([] { io::format_for("mesh"); }),
+              "Cannot tell the format of mesh: use a .obj, .gltf or .glb file");
 }
 
 TEST(MeshFile, EachFileBecomesANewLayerNamedAfterIt) {
@@ -36,8 +37,8 @@ TEST(MeshFile, EachFileBecomesANewLayerNamedAfterIt) {
 TEST(MeshFile, AFailedReadAddsNothingToTheScene) {
     ScratchFolder folder;
     // New surfaces and maps come before the fault.
-    const auto obj = folder.write("late_fault.obj",
-                                  "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nusemtl fresh\nf 1/1 2/1 3/1\nf 1 2 9\n");
+    const auto obj =
+        folder.write("late_fault.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nusemtl fresh\nf 1/1 2/1 3/1\nf 1 2 9\n");
     host::Scene scene;
     add_triangle(scene.add_layer("kept"), {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
     scene.surface_index("old");

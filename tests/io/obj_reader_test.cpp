@@ -88,6 +88,15 @@ TEST(ObjReader, VerticesAfterASeamKeepTheirPoints) {
     EXPECT_EQ(points_of(layer, 2), (std::vector<uint32_t>{4, 3, 1}));
 }
 
+TEST(ObjReader, NumbersTooSmallForTheTypeBecomeZero) {
+    ScratchFolder folder;
+    const auto file = folder.write("tiny.obj", "v 1e-400 -1e-330 4.9e-324\nvt 1e-50 2\np 1/1\n");
+    ReadBack back;
+    read_back(file, back);
+    EXPECT_EQ(back.get().position(0), (host::Vec3{0.0, -0.0, 5e-324}));
+    EXPECT_EQ(back.get().vmap(0).value(0)[0], 0.0f);
+}
+
 struct BadObj {
     const char *name;
     const char *text;
@@ -105,36 +114,34 @@ TEST_P(ObjRejects, WithFileLineAndReason) {
     EXPECT_EQ(scene.layer_count(), 0u);
 }
 
-const char kTriangle[] = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
-
 INSTANTIATE_TEST_SUITE_P(
     BadInput, ObjRejects,
-    ::testing::Values(
-        BadObj{"TooFewCoordinates", "v 1 2\n", "line 1: a vertex needs three coordinates"},
-        BadObj{"MalformedNumber", "# first\nv 1 x 2\n", "line 2: coordinate \"x\" is not a number"},
-        BadObj{"TrailingGarbage", "v 1 2.5z 2\n", "line 1: coordinate \"2.5z\" is not a number"},
-        BadObj{"NotFinite", "v 1 nan 2\n", "line 1: coordinate \"nan\" is not finite"},
-        BadObj{"Infinite", "v inf 0 0\n", "line 1: coordinate \"inf\" is not finite"},
-        BadObj{"OutOfRange", "v 1e999 0 0\n", "line 1: coordinate \"1e999\" is out of range"},
-        BadObj{"BadTextureCoordinate", "vt 0.5 -\n", "line 1: texture coordinate \"-\" is not a number"},
-        BadObj{"VertexOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\n\nf 1 2 4\n",
-               "line 5: face refers to vertex 4, but only 3 exist"},
-        BadObj{"ForwardReference", "v 0 0 0\nv 1 0 0\nf 1 2 3\nv 0 1 0\n",
-               "line 3: face refers to vertex 3, but only 2 exist"},
-        BadObj{"RelativeOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf -4 -2 -1\n",
-               "line 4: face refers to vertex -4, but only 3 exist"},
-        BadObj{"IndexZero", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n",
-               "line 4: face refers to vertex 0, but indices start at 1"},
-        BadObj{"TextureOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/2 3/1\n",
-               "line 5: face refers to texture coordinate 2, but only 1 exist"},
-        BadObj{"NormalOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1//1 2//1 3//1\n",
-               "line 4: face refers to normal 1, but only 0 exist"},
-        BadObj{"LineOutOfRange", "v 0 0 0\nl 1 2\n", "line 2: line refers to vertex 2, but only 1 exist"},
-        BadObj{"EmptyFace", "v 0 0 0\nf\n", "line 2: face has no vertices"},
-        BadObj{"EmptyFaceWithSpaces", "v 0 0 0\nf   \t\n", "line 2: face has no vertices"},
-        BadObj{"MalformedCorner", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2.5 3\n",
-               "line 4: face has a malformed vertex \"2.5\""},
-        BadObj{"ContinuedStatement", "v 0 0 0\nf 1 \\\n 2 3\n", "line 2: face refers to vertex 2, but only 1 exist"}),
+    ::testing::Values(BadObj{"TooFewCoordinates", "v 1 2\n", "line 1: a vertex needs three coordinates"},
+                      BadObj{"MalformedNumber", "# first\nv 1 x 2\n", "line 2: coordinate \"x\" is not a number"},
+                      BadObj{"TrailingGarbage", "v 1 2.5z 2\n", "line 1: coordinate \"2.5z\" is not a number"},
+                      BadObj{"NotFinite", "v 1 nan 2\n", "line 1: coordinate \"nan\" is not finite"},
+                      BadObj{"Infinite", "v inf 0 0\n", "line 1: coordinate \"inf\" is not finite"},
+                      BadObj{"OutOfRange", "v 1e999 0 0\n", "line 1: coordinate \"1e999\" is out of range"},
+                      BadObj{"BadTextureCoordinate", "vt 0.5 -\n", "line 1: texture coordinate \"-\" is not a number"},
+                      BadObj{"VertexOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\n\nf 1 2 4\n",
+                             "line 5: face refers to vertex 4, but only 3 exist"},
+                      BadObj{"ForwardReference", "v 0 0 0\nv 1 0 0\nf 1 2 3\nv 0 1 0\n",
+                             "line 3: face refers to vertex 3, but only 2 exist"},
+                      BadObj{"RelativeOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf -4 -2 -1\n",
+                             "line 4: face refers to vertex -4, but only 3 exist"},
+                      BadObj{"IndexZero", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n",
+                             "line 4: face refers to vertex 0, but indices start at 1"},
+                      BadObj{"TextureOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/2 3/1\n",
+                             "line 5: face refers to texture coordinate 2, but only 1 exist"},
+                      BadObj{"NormalOutOfRange", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1//1 2//1 3//1\n",
+                             "line 4: face refers to normal 1, but only 0 exist"},
+                      BadObj{"LineOutOfRange", "v 0 0 0\nl 1 2\n", "line 2: line refers to vertex 2, but only 1 exist"},
+                      BadObj{"EmptyFace", "v 0 0 0\nf\n", "line 2: face has no vertices"},
+                      BadObj{"EmptyFaceWithSpaces", "v 0 0 0\nf   \t\n", "line 2: face has no vertices"},
+                      BadObj{"MalformedCorner", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2.5 3\n",
+                             "line 4: face has a malformed vertex \"2.5\""},
+                      BadObj{"ContinuedStatement", "v 0 0 0\nf 1 \\\n 2 3\n",
+                             "line 2: face refers to vertex 2, but only 1 exist"}),
     [](const auto &param_info) { return std::string(param_info.param.name); });
 
 TEST(ObjReader, RejectsFilesItCannotOpen) {
@@ -146,7 +153,6 @@ TEST(ObjReader, RejectsFilesItCannotOpen) {
     std::filesystem::create_directory(folder / "folder.obj");
     EXPECT_EQ(error_of([&] { io::read_mesh_file(folder / "folder.obj", scene); }),
               "Error loading " + (folder / "folder.obj").string() + ": is a directory");
-    (void)kTriangle;
 }
 
 }  // namespace

@@ -138,7 +138,9 @@ TEST(ObjWriter, RefusesWhatTheFileCannotHold) {
                   ": the surface name \"two\nlines\" contains a line break, which OBJ cannot hold");
 
     // A range whose polygons reach back before its first point.
-    EXPECT_EQ(error_of([&] { io::write_mesh_file(out, scene, 0, {1, 0}); }),
+    EXPECT_EQ(error_of([&] {
+                  io::write_mesh_file(out, scene, 0, {1, 0});
+              }),
               "Error writing " + out.string() + ": polygon 0 uses point 0, before the first point written (1)");
     EXPECT_TRUE(folder.files().empty());
 }
