@@ -105,6 +105,15 @@ TEST(GltfRejects, DataBeyondItsBufferView) {
               "accessor 0 (mesh 0 primitive 0 POSITION): 7 elements run past the end of buffer view 0");
 }
 
+TEST(GltfRejects, MoreVerticesWithoutDataThanTheFileCouldHold) {
+    ScratchFolder folder;
+    nlohmann::json gltf = small_gltf(folder);
+    gltf["accessors"][0].erase("bufferView");  // zeros, costing nothing in the file
+    gltf["accessors"][0]["count"] = 1000000000;
+    EXPECT_EQ(load_error(folder, gltf),
+              "accessor 0 (mesh 0 primitive 0 POSITION): 1000000000 elements without data, more than the file can use");
+}
+
 TEST(GltfRejects, AnAccessorThatDoesNotExist) {
     ScratchFolder folder;
     nlohmann::json gltf = small_gltf(folder);
