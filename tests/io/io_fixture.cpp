@@ -88,13 +88,13 @@ void build_rich_layer(host::Scene &scene, host::Layer &layer, bool floats_only) 
     }
 
     // Maps: every map misses some points, in runs and singly; one misses all.
-    struct Spec {
+    struct MapShape {
         uint32_t type;
         const char *name;
         int dimension;
         uint32_t skip_every;  // 0: misses every point
     };
-    const Spec maps[] = {
+    const MapShape maps[] = {
         {SF_VMAP_TXUV, "UV", 2, 7},
         {SF_VMAP_WGHT, "height", 1, 3},
         {SF_VMAP_MORF, "bulge ✓ \"quoted\" \\", 3, 5},
@@ -106,13 +106,13 @@ void build_rich_layer(host::Scene &scene, host::Layer &layer, bool floats_only) 
         {SF_VMAP_TXUV, "uvw", 3, 8},                 // not the format's shape of UV
         {SF_ID4('P', 'I', 'C', 'K'), "pick", 4, 3},  // a type of no format
     };
-    for (const Spec &spec : maps) {
-        host::VertexMap &map = layer.add_vmap(spec.type, spec.name, spec.dimension);
-        if (spec.skip_every == 0) continue;
+    for (const MapShape &shape : maps) {
+        host::VertexMap &map = layer.add_vmap(shape.type, shape.name, shape.dimension);
+        if (shape.skip_every == 0) continue;
         for (uint32_t point = 0; point < layer.point_count(); ++point) {
-            if (point % spec.skip_every == 1 || (point >= 20 && point < 24)) continue;
+            if (point % shape.skip_every == 1 || (point >= 20 && point < 24)) continue;
             float values[4];
-            for (int c = 0; c < spec.dimension; ++c)
+            for (int c = 0; c < shape.dimension; ++c)
                 values[c] = static_cast<float>(point) * 0.1f - static_cast<float>(c) / 3.0f;
             map.set_value(point, values);
         }
