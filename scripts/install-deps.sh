@@ -7,7 +7,7 @@ packages=(
     build-essential g++-12 cmake ninja-build pkg-config binutils
     clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libtinyobjloader-dev libtinygltf-dev nlohmann-json3-dev libstb-dev libcli11-dev
+    libtinygltf-dev nlohmann-json3-dev libstb-dev libcli11-dev
 )
 # Node.js (for the glTF validator) may come from another repository that
 # bundles npm; ask Debian for it only when the commands are absent.
