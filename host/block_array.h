@@ -7,9 +7,9 @@
 // faults' system time doubled instead, so blocks come from the heap.)
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -30,7 +30,7 @@ public:
     T &operator[](size_t i) { return blocks_[i >> BlockBits][i & (kBlock - 1)]; }
     const T &operator[](size_t i) const { return blocks_[i >> BlockBits][i & (kBlock - 1)]; }
 
-    void push_back(const T &value) {
+    [[gnu::always_inline]] void push_back(const T &value) {
         if ((size_ & (kBlock - 1)) == 0 && (size_ >> BlockBits) == blocks_.size()) [[unlikely]]
             add_block();
         blocks_[size_ >> BlockBits][size_ & (kBlock - 1)] = value;
@@ -60,7 +60,7 @@ public:
         // The common case: the current block exists and has room.
         if (offset != 0 && n <= kBlock - offset) [[likely]] {
             const size_t start = size_;
-            std::copy_n(values, n, blocks_[size_ >> BlockBits] + offset);
+            std::memcpy(blocks_[size_ >> BlockBits] + offset, values, n * sizeof(T));
             size_ += n;
             return start;
         }

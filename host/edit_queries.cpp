@@ -84,8 +84,10 @@ int32_t EditSession::count_polygons(int32_t set, int32_t mode) {
 void EditSession::describe(const ElementRef &ref, sf_polygon_record &record, std::vector<sf_point_id> &ids) const {
     const Layer &layer = *layers_[ref.layer];
     const std::span<const uint32_t> corners = layer.polygon_points(ref.index);
-    ids.resize(corners.size());
-    for (size_t k = 0; k < corners.size(); ++k) ids[k] = point_id(ref.layer, corners[k]);
+    if (ids.size() < corners.size()) ids.resize(corners.size());  // only grows: the record gives the count
+    const uint64_t key = ids_.layer_key(ElementKind::point, ref.layer);
+    sf_point_id *out = ids.data();
+    for (size_t k = 0; k < corners.size(); ++k) out[k] = reinterpret_cast<sf_point_id>(IdCodec::encode_with(key, corners[k]));
     record.id = polygon_id(ref.layer, ref.index);
     record.flags = layer.polygon_flags(ref.index);
     record.point_count = static_cast<int32_t>(corners.size());

@@ -26,6 +26,7 @@ sf_edit_session *EditSession::begin() {
     active_ = true;
     ended_ = false;
     layers_.resize(scene_.layer_count());
+    layer_count_ = static_cast<uint32_t>(scene_.layer_count());
     marks_.resize(scene_.layer_count());
     for (size_t i = 0; i < scene_.layer_count(); ++i) {
         Layer &layer = scene_.layer(i);
@@ -99,9 +100,12 @@ std::string id_text(const void *id) {
 
 }  // namespace
 
-bool EditSession::refuse_id(const void *id, const char *kind, IdCodec::Status status, const char *operation) {
-    log_.record(std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale " : "foreign ") + kind +
-                " id " + id_text(id));
+bool EditSession::refuse_id(const void *id, ElementKind kind, const char *operation) {
+    // An id that decodes but names no element of the scene is foreign too.
+    ElementRef ref;
+    const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), kind, ref);
+    log_.record(std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale " : "foreign ") +
+                (kind == ElementKind::point ? "point" : "polygon") + " id " + id_text(id));
     return false;
 }
 
@@ -113,14 +117,6 @@ const std::vector<size_t> *EditSession::layer_set(int32_t set, const char *opera
 }
 
 // ------------------------------------------------------------------ ids
-
-sf_point_id EditSession::point_id(uint32_t layer, uint32_t index) const {
-    return reinterpret_cast<sf_point_id>(ids_.encode(ElementKind::point, layer, index));
-}
-
-sf_polygon_id EditSession::polygon_id(uint32_t layer, uint32_t index) const {
-    return reinterpret_cast<sf_polygon_id>(ids_.encode(ElementKind::polygon, layer, index));
-}
 
 std::optional<ElementRef> EditSession::find_point(sf_point_id id) const {
     ElementRef ref;

@@ -63,8 +63,12 @@ public:
     const std::vector<int32_t> &end_codes() const { return end_codes_; }
 
     // Ids of the current session, for tests and the host's own checks.
-    sf_point_id point_id(uint32_t layer, uint32_t index) const;
-    sf_polygon_id polygon_id(uint32_t layer, uint32_t index) const;
+    sf_point_id point_id(uint32_t layer, uint32_t index) const {
+        return reinterpret_cast<sf_point_id>(ids_.encode(ElementKind::point, layer, index));
+    }
+    sf_polygon_id polygon_id(uint32_t layer, uint32_t index) const {
+        return reinterpret_cast<sf_polygon_id>(ids_.encode(ElementKind::polygon, layer, index));
+    }
     // The element behind an id of the current session, or nothing.
     std::optional<ElementRef> find_point(sf_point_id id) const;
     std::optional<ElementRef> find_polygon(sf_polygon_id id) const;
@@ -105,36 +109,34 @@ private:
     }
     // Decodes and range-checks an id; records a violation naming `operation`.
     bool resolve(sf_point_id id, const char *operation, ElementRef &out) {
-        const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), ElementKind::point, out);
-        if (status == IdCodec::Status::ok && out.layer < layers_.size() && out.index < layers_[out.layer]->point_count())
-            [[likely]]
+        if (ids_.decode_current(reinterpret_cast<uintptr_t>(id), ElementKind::point, out) &&
+            out.layer < layer_count_ && out.index < layers_[out.layer]->point_count()) [[likely]]
             return true;
-        return refuse_id(reinterpret_cast<const void *>(id), "point", status, operation);
+        return refuse_id(reinterpret_cast<const void *>(id), ElementKind::point, operation);
     }
     bool resolve(sf_polygon_id id, const char *operation, ElementRef &out) {
-        const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), ElementKind::polygon, out);
-        if (status == IdCodec::Status::ok && out.layer < layers_.size() &&
-            out.index < layers_[out.layer]->polygon_count()) [[likely]]
+        if (ids_.decode_current(reinterpret_cast<uintptr_t>(id), ElementKind::polygon, out) &&
+            out.layer < layer_count_ && out.index < layers_[out.layer]->polygon_count()) [[likely]]
             return true;
-        return refuse_id(reinterpret_cast<const void *>(id), "polygon", status, operation);
+        return refuse_id(reinterpret_cast<const void *>(id), ElementKind::polygon, operation);
     }
     // Refusals: each records what was wrong and returns what the operation
     // answers on refusal. Out of line and cold, so that the operations'
     // common paths stay short.
     [[gnu::cold]] bool refuse_closed(const char *operation);
-    [[gnu::cold]] bool refuse_id(const void *id, const char *kind, IdCodec::Status status, const char *operation);
+    [[gnu::cold]] bool refuse_id(const void *id, ElementKind kind, const char *operation);
     [[gnu::cold]] sf_point_id refuse_null_position();
     [[gnu::cold]] int32_t refuse_value(uint32_t type, const char *name, int32_t dimension, const float *values);
     [[gnu::cold]] int32_t refuse_dimension(const VertexMap &map, uint32_t type, const char *name, int32_t dimension);
     [[gnu::cold]] sf_polygon_id refuse_polygon_size(int32_t point_count, const sf_point_id *points);
-    [[gnu::cold]] sf_polygon_id refuse_corner_layer(size_t corner);
+    [[gnu::cold]] sf_polygon_id refuse_corner(size_t corner, sf_point_id point, uint32_t layer);
     [[gnu::cold]] int32_t refuse_null_output(const char *operation);
     [[gnu::cold]] void *select_unusual(void *map_handle, uint32_t type, const char *name);
     // The layer's map of (type, name) for set_point_vmap, created when
     // missing, and remembered in the write cache.
-    VertexMap &write_map(uint32_t layer, uint32_t type, const char *name, int32_t dimension);
+    [[gnu::noinline]] VertexMap &write_map(uint32_t layer, uint32_t type, const char *name, int32_t dimension);
     // Records the point's value in `map` (or its absence) for rollback.
-    void keep_for_undo(const VertexMap &map, uint32_t point);
+    [[gnu::noinline]] void keep_for_undo(const VertexMap &map, uint32_t point);
     // select_vmap's lookup of a non-null name, cached.
     void *select_by_name(uint32_t type, const char *name);
     // Fill the C record's entries (each in the file that defines them).
@@ -156,6 +158,7 @@ private:
 
     Scene &scene_;
     std::vector<Layer *> layers_;  // the scene's layers, taken at begin()
+    uint32_t layer_count_ = 0;     // layers_.size()
     ContractLog &log_;
     IdCodec ids_;
     sf_edit_session record_{};

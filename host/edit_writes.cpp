@@ -90,14 +90,17 @@ sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_pol
     if (scene_.foreground.empty()) return nullptr;
     const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
 
+    Layer &target = *layers_[layer];
+    const uint32_t limit = target.point_count();
     const auto count = static_cast<size_t>(point_count);
     if (corners_.size() < count) corners_.resize(count);
+    uint32_t *corners = corners_.data();
     for (size_t k = 0; k < count; ++k) {
         ElementRef ref;
-        if (!resolve(points[k], "add_polygon", ref)) return nullptr;
-        if (ref.layer != layer) [[unlikely]]
-            return refuse_corner_layer(k);
-        corners_[k] = ref.index;
+        if (!ids_.decode_current(reinterpret_cast<uintptr_t>(points[k]), ElementKind::point, ref) ||
+            ref.layer != layer || ref.index >= limit) [[unlikely]]
+            return refuse_corner(k, points[k], layer);
+        corners[k] = ref.index;
     }
 
     // Without a surface name the template lends its surface and attributes,
@@ -112,7 +115,7 @@ sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_pol
     }
     if (surface != nullptr) surface_index = scene_.surface_index(surface);
 
-    const uint32_t index = layers_[layer]->add_polygon(type, {corners_.data(), count}, surface_index, flags);
+    const uint32_t index = target.add_polygon(type, {corners, count}, surface_index, flags);
     ++stats_.polygons_added;
     return polygon_id(layer, index);
 }
@@ -145,8 +148,11 @@ sf_polygon_id EditSession::refuse_polygon_size(int32_t point_count, const sf_poi
     return nullptr;
 }
 
-sf_polygon_id EditSession::refuse_corner_layer(size_t corner) {
-    log_.record("add_polygon: point " + std::to_string(corner) + " is not in the layer that receives the polygon");
+sf_polygon_id EditSession::refuse_corner(size_t corner, sf_point_id point, uint32_t layer) {
+    ElementRef ref;
+    if (!resolve(point, "add_polygon", ref)) return nullptr;  // foreign or stale, recorded
+    if (ref.layer != layer)
+        log_.record("add_polygon: point " + std::to_string(corner) + " is not in the layer that receives the polygon");
     return nullptr;
 }
 

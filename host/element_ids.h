@@ -67,6 +67,29 @@ public:
         return static_cast<uintptr_t>((uint64_t{generation_} << 45) | (low ^ salt(kind)));
     }
 
+    // True when `id` is an element of `kind` of the current generation, with
+    // its layer and index in `out`: one XOR against the generation, kind and
+    // salt together, then a test that nothing is left above the layer bits.
+    // The caller still checks the layer and index against the scene; decode
+    // tells a stale id from a foreign one.
+    bool decode_current(uintptr_t id, ElementKind kind, ElementRef &out) const {
+        const uint64_t low = uint64_t{id} ^ key(kind);
+        if ((low >> 44) != 0) return false;
+        out.layer = static_cast<uint32_t>(low >> 32);
+        out.index = static_cast<uint32_t>(low) * kUnscramble;
+        return true;
+    }
+
+    // What encode(kind, layer, index) XORs with the scrambled index: the same
+    // for every element of one layer, so a run of ids costs a multiply and
+    // an XOR each.
+    uint64_t layer_key(ElementKind kind, uint32_t layer) const {
+        return key(kind) ^ (uint64_t{layer} << 32);
+    }
+    static uintptr_t encode_with(uint64_t layer_key, uint32_t index) {
+        return static_cast<uintptr_t>(layer_key ^ uint64_t{index * kScramble});
+    }
+
     // Decodes `id` as an element of `kind`. The caller still checks the layer
     // and index against the scene.
     Status decode(uintptr_t id, ElementKind kind, ElementRef &out) const {
@@ -88,6 +111,12 @@ private:
 
     static constexpr uint32_t kUnscramble = detail::inverse_mod_2_32(kScramble);
     static_assert(kScramble * kUnscramble == 1u);
+
+    // The generation, the kind bit and the salt: an id of the current
+    // generation XORed with it leaves the scrambled index and the layer.
+    uint64_t key(ElementKind kind) const {
+        return (uint64_t{generation_} << 45) | (uint64_t{kind == ElementKind::polygon} << 44) | salt(kind);
+    }
 
     static constexpr uint64_t salt(ElementKind kind) {
         return (kind == ElementKind::point ? 0x0A5C'3D17'6B29ull : 0x1C93'E0F4'52B8ull) & (kLowMask >> 1);

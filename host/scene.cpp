@@ -13,14 +13,19 @@ VertexMap::VertexMap(uint32_t type, std::string name, int dimension)
     if (dimension < 1 || dimension > 4) throw std::invalid_argument("vertex map \"" + name_ + "\": dimension must be 1 to 4");
 }
 
-std::byte *VertexMap::add_block(size_t block) {
-    if (block >= blocks_.size()) blocks_.resize(block + 1);
-    const size_t bytes = kBitWords * sizeof(uint64_t) + size_t{kBlockPoints} * static_cast<size_t>(dimension_) * sizeof(float);
-    // Only the presence bits need a known state; a value is written before
-    // its bit is set.
-    blocks_[block] = std::make_unique_for_overwrite<std::byte[]>(bytes);
-    std::memset(blocks_[block].get(), 0, kBitWords * sizeof(uint64_t));
-    return blocks_[block].get();
+std::byte *VertexMap::block_for_write(uint32_t block) {
+    if (block >= blocks_.size()) blocks_.resize(size_t{block} + 1);
+    if (blocks_[block] == nullptr) {
+        const size_t bytes =
+            kBitWords * sizeof(uint64_t) + size_t{kBlockPoints} * static_cast<size_t>(dimension_) * sizeof(float);
+        // Only the presence bits need a known state; a value is written
+        // before its bit is set.
+        blocks_[block] = std::make_unique_for_overwrite<std::byte[]>(bytes);
+        std::memset(blocks_[block].get(), 0, kBitWords * sizeof(uint64_t));
+    }
+    hot_index_ = block;
+    hot_ = blocks_[block].get();
+    return hot_;
 }
 
 void VertexMap::clear_value(uint32_t point) {
@@ -42,6 +47,10 @@ void VertexMap::truncate(uint32_t point_count) {
         for (size_t w = 0; w < kBitWords; ++w) value_count_ -= static_cast<uint64_t>(std::popcount(words[w]));
     }
     if (keep < blocks_.size()) blocks_.resize(keep);
+    if (hot_index_ >= keep) {
+        hot_index_ = UINT32_MAX;
+        hot_ = nullptr;
+    }
     // The kept block that holds the first forgotten point: clear its bits
     // from that point on.
     const uint32_t first = point_count & (kBlockPoints - 1);
@@ -70,10 +79,12 @@ uint32_t Layer::find_type_index(uint32_t type) {
 }
 
 uint32_t Layer::add_polygon(uint32_t type, std::span<const uint32_t> points, uint32_t surface, uint32_t flags) {
-    uint32_t highest = 0;
-    for (uint32_t p : points) highest = p > highest ? p : highest;
-    if ((!points.empty() && highest >= point_count()) || polygon_attrs_.size() >= UINT32_MAX ||
-        points.size() > kMaxCorners || surface >= kMaxSurfaces || flags >= kMaxFlags) [[unlikely]]
+    const uint32_t limit = point_count();
+    for (uint32_t p : points)
+        if (p >= limit) [[unlikely]]
+            refuse_polygon(points, surface, flags);
+    if (polygon_attrs_.size() >= UINT32_MAX || points.size() > kMaxCorners || surface >= kMaxSurfaces ||
+        flags >= kMaxFlags) [[unlikely]]
         refuse_polygon(points, surface, flags);
     const uint32_t type_slot = type_index(type);
     // A polygon's corners stay within one block; the padding that may precede

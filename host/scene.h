@@ -47,18 +47,15 @@ public:
 
     // Null when the point has no value in this map.
     const float *value(uint32_t point) const {
-        const size_t b = point >> kBlockBits;
-        if (b >= blocks_.size()) return nullptr;
-        const std::byte *block = blocks_[b].get();
+        const uint32_t b = point >> kBlockBits;
+        const std::byte *block = b == hot_index_ ? hot_ : b < blocks_.size() ? blocks_[b].get() : nullptr;
         const uint32_t i = point & (kBlockPoints - 1);
         if (block == nullptr || ((bits(block)[i >> 6] >> (i & 63)) & 1u) == 0) return nullptr;
         return values(block) + size_t{i} * static_cast<size_t>(dimension_);
     }
     void set_value(uint32_t point, const float *source) {
-        const size_t b = point >> kBlockBits;
-        std::byte *block = b < blocks_.size() ? blocks_[b].get() : nullptr;
-        if (block == nullptr) [[unlikely]]
-            block = add_block(b);
+        const uint32_t b = point >> kBlockBits;
+        std::byte *block = b == hot_index_ ? hot_ : block_for_write(b);
         const uint32_t i = point & (kBlockPoints - 1);
         copy_value(source, values(block) + size_t{i} * static_cast<size_t>(dimension_));
         uint64_t &word = bits(block)[i >> 6];
@@ -104,13 +101,19 @@ private:
     static const float *values(const std::byte *block) {
         return reinterpret_cast<const float *>(block + kBitWords * sizeof(uint64_t));
     }
-    std::byte *add_block(size_t block);
+    // The block that holds point block << kBlockBits, allocated when missing;
+    // it becomes the hot block.
+    std::byte *block_for_write(uint32_t block);
 
     uint32_t type_;
     std::string name_;
     int dimension_;
     // Null where no point of the block has ever had a value.
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    // The block written last, so that writes running through a block (and
+    // reads of a small map) skip the search of blocks_.
+    uint32_t hot_index_ = UINT32_MAX;
+    std::byte *hot_ = nullptr;
     uint64_t value_count_ = 0;
 };
 

@@ -21,6 +21,7 @@ namespace sowfield::host {
 // before it). Reads `name` only up to its first difference from `text`, so
 // never past the end of a shorter string.
 inline bool spells(const char *name, const char *text, uint32_t length) {
+#pragma GCC unroll 8
     for (uint32_t i = 0; i < length; ++i)
         if (name[i] != text[i]) return false;
     return name[length] == '\0';
@@ -35,6 +36,8 @@ public:
         follows_[last_] = static_cast<uint8_t>(k);
         last_ = k;
     }
+    // The guess was right: what follows the last slot is already k.
+    void confirm(unsigned k) { last_ = k; }
     void clear() { *this = SlotOrder(); }
 
 private:
@@ -49,7 +52,7 @@ public:
     VertexMap *find(uint32_t layer, uint32_t type, const char *name) {
         const unsigned guess = order_.guess();
         if (hits(slots_[guess], layer, type, name)) [[likely]] {
-            order_.hit(guess);
+            order_.confirm(guess);
             return slots_[guess].map;
         }
         for (unsigned k = 0; k < slots_.size(); ++k)
@@ -64,16 +67,16 @@ public:
 
 private:
     struct Slot {
-        const char *name = nullptr;
+        const char *name = nullptr;  // null in an empty slot
         VertexMap *map = nullptr;
         const char *text = nullptr;  // the map's name
-        uint32_t length = 0;         // up to its first zero byte
-        uint32_t layer = 0;
-        uint32_t type = 0;
+        uint64_t where = 0;          // layer << 32 | type
+        uint32_t length = 0;         // of text, up to its first zero byte
     };
+    static uint64_t where(uint32_t layer, uint32_t type) { return uint64_t{layer} << 32 | type; }
+    // A null name never reaches the cache, so an empty slot never hits.
     static bool hits(const Slot &slot, uint32_t layer, uint32_t type, const char *name) {
-        return slot.name == name && slot.map != nullptr && slot.layer == layer && slot.type == type &&
-               spells(name, slot.text, slot.length);
+        return slot.name == name && slot.where == where(layer, type) && spells(name, slot.text, slot.length);
     }
     std::array<Slot, 8> slots_{};
     unsigned next_ = 0;
@@ -102,7 +105,7 @@ public:
     const VmapSelection *find(uint32_t type, const char *name) {
         const unsigned guess = order_.guess();
         if (hits(slots_[guess], type, name)) [[likely]] {
-            order_.hit(guess);
+            order_.confirm(guess);
             return &slots_[guess].selection;
         }
         for (unsigned k = 0; k < slots_.size(); ++k)

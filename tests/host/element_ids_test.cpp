@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 namespace sowfield::host {
 namespace {
 
@@ -35,6 +38,39 @@ TEST(IdCodec, EarlierGenerationsAreStaleOthersForeign) {
     EXPECT_EQ(codec.decode(reinterpret_cast<uintptr_t>(&local), ElementKind::point, ref), IdCodec::Status::foreign);
     EXPECT_EQ(codec.decode(reinterpret_cast<uintptr_t>(&codec), ElementKind::point, ref), IdCodec::Status::foreign);
     EXPECT_EQ(codec.decode(0, ElementKind::point, ref), IdCodec::Status::foreign);
+}
+
+// The session's fast paths: decode_current accepts exactly what decode calls
+// ok (same layer and index), and encode_with(layer_key) is encode.
+TEST(IdCodec, FastPathsAgreeWithEncodeAndDecode) {
+    IdCodec codec;
+    const uintptr_t stale = codec.encode(ElementKind::point, 3, 9);
+    codec.next_generation();
+    const IdCodec other;
+    std::mt19937_64 rng(7);
+    std::vector<uintptr_t> ids = {stale, 0, 1, reinterpret_cast<uintptr_t>(&codec), ~uintptr_t{0},
+                                  other.encode(ElementKind::point, 0, 0)};
+    for (int k = 0; k < 2000; ++k) {
+        const uint32_t layer = static_cast<uint32_t>(rng() % IdCodec::kMaxLayers);
+        const auto index = static_cast<uint32_t>(rng());
+        for (ElementKind kind : {ElementKind::point, ElementKind::polygon}) {
+            const uintptr_t id = codec.encode(kind, layer, index);
+            EXPECT_EQ(IdCodec::encode_with(codec.layer_key(kind, layer), index), id);
+            ids.push_back(id);
+            ids.push_back(id ^ (uintptr_t{1} << (rng() % 64)));  // one bit off
+        }
+        ids.push_back(static_cast<uintptr_t>(rng()));
+    }
+    for (uintptr_t id : ids)
+        for (ElementKind kind : {ElementKind::point, ElementKind::polygon}) {
+            ElementRef slow, fast;
+            const bool ok = codec.decode(id, kind, slow) == IdCodec::Status::ok;
+            ASSERT_EQ(codec.decode_current(id, kind, fast), ok) << std::hex << id;
+            if (ok) {
+                EXPECT_EQ(fast.layer, slow.layer);
+                EXPECT_EQ(fast.index, slow.index);
+            }
+        }
 }
 
 }  // namespace
