@@ -24,11 +24,11 @@ void EditSession::bind_queries() {
     record_.count_points = &SessionCall<&EditSession::count_points>::call;
     record_.count_polygons = &SessionCall<&EditSession::count_polygons>::call;
     record_.scan_polygons = &SessionCall<&EditSession::scan_polygons>::call;
-    record_.point_info = &SessionCall<&EditSession::point_info>::call;
+    record_.point_info = &SessionCall<&EditSession::op_point_info>::call;
     record_.polygon_info = &SessionCall<&EditSession::polygon_info>::call;
     record_.polygon_normal = &SessionCall<&EditSession::polygon_normal>::call;
-    record_.select_vmap = &SessionCall<&EditSession::select_vmap>::call;
-    record_.get_point_vmap = &SessionCall<&EditSession::get_point_vmap>::call;
+    record_.select_vmap = &SessionCall<&EditSession::op_select_vmap>::call;
+    record_.get_point_vmap = &SessionCall<&EditSession::op_get_point_vmap>::call;
 }
 
 int32_t EditSession::count_points(int32_t set, int32_t mode) {
@@ -87,7 +87,8 @@ void EditSession::describe(const ElementRef &ref, sf_polygon_record &record, std
     if (ids.size() < corners.size()) ids.resize(corners.size());  // only grows: the record gives the count
     const uint64_t key = ids_.layer_key(ElementKind::point, ref.layer);
     sf_point_id *out = ids.data();
-    for (size_t k = 0; k < corners.size(); ++k) out[k] = reinterpret_cast<sf_point_id>(IdCodec::encode_with(key, corners[k]));
+    for (size_t k = 0; k < corners.size(); ++k)
+        out[k] = reinterpret_cast<sf_point_id>(IdCodec::encode_with(key, corners[k]));
     record.id = polygon_id(ref.layer, ref.index);
     record.flags = layer.polygon_flags(ref.index);
     record.point_count = static_cast<int32_t>(corners.size());
@@ -132,7 +133,7 @@ int32_t EditSession::scan_polygons(sf_polygon_visitor_fn visitor, void *context,
     return 0;
 }
 
-const sf_point_record *EditSession::point_info(sf_point_id point) {
+[[gnu::always_inline]] inline const sf_point_record *EditSession::op_point_info(sf_point_id point) {
     ElementRef ref;
     if (!usable("point_info") || !resolve(point, "point_info", ref)) return nullptr;
     const Vec3 &position = layers_[ref.layer]->position(ref.index);
@@ -165,7 +166,7 @@ int32_t EditSession::polygon_normal(sf_polygon_id polygon, double normal[3]) {
     return 1;
 }
 
-void *EditSession::select_vmap(void *map_handle, uint32_t type, const char *name) {
+[[gnu::always_inline]] inline void *EditSession::op_select_vmap(void *map_handle, uint32_t type, const char *name) {
     if (!usable("select_vmap")) return nullptr;
     if (map_handle != nullptr || name == nullptr) [[unlikely]]
         return select_unusual(map_handle, type, name);
@@ -191,7 +192,7 @@ void *EditSession::select_unusual(void *map_handle, uint32_t type, const char *n
     return select_by_name(type, name);
 }
 
-int32_t EditSession::get_point_vmap(sf_point_id point, float *values) {
+[[gnu::always_inline]] inline int32_t EditSession::op_get_point_vmap(sf_point_id point, float *values) {
     ElementRef ref;
     if (!usable("get_point_vmap") || !resolve(point, "get_point_vmap", ref)) return 0;
     if (values == nullptr) [[unlikely]]
@@ -208,5 +209,13 @@ int32_t EditSession::refuse_null_output(const char *operation) {
     log_.record(std::string(operation) + ": null output");
     return 0;
 }
+
+const sf_point_record *EditSession::point_info(sf_point_id point) { return op_point_info(point); }
+
+void *EditSession::select_vmap(void *map_handle, uint32_t type, const char *name) {
+    return op_select_vmap(map_handle, type, name);
+}
+
+int32_t EditSession::get_point_vmap(sf_point_id point, float *values) { return op_get_point_vmap(point, values); }
 
 }  // namespace sowfield::host

@@ -120,6 +120,16 @@ private:
             return true;
         return refuse_id(reinterpret_cast<const void *>(id), ElementKind::polygon, operation);
     }
+    // The operations' bodies, inlined into their C entry points and into the
+    // members above (each defined in the file of its member).
+    const sf_point_record *op_point_info(sf_point_id point);
+    void *op_select_vmap(void *map_handle, uint32_t type, const char *name);
+    int32_t op_get_point_vmap(sf_point_id point, float *values);
+    sf_point_id op_add_point(const double position[3]);
+    int32_t op_set_point_vmap(sf_point_id point, uint32_t type, const char *name, int32_t dimension,
+                              const float *values);
+    sf_polygon_id op_add_polygon(uint32_t type, sf_polygon_id template_polygon, const char *surface,
+                                 int32_t point_count, const sf_point_id *points);
     // Refusals: each records what was wrong and returns what the operation
     // answers on refusal. Out of line and cold, so that the operations'
     // common paths stay short.

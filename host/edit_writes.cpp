@@ -23,16 +23,17 @@ std::string type_text(uint32_t type) {
 }  // namespace
 
 void EditSession::bind_writes() {
-    record_.add_point = &SessionCall<&EditSession::add_point>::call;
-    record_.set_point_vmap = &SessionCall<&EditSession::set_point_vmap>::call;
-    record_.add_polygon = &SessionCall<&EditSession::add_polygon>::call;
+    record_.add_point = &SessionCall<&EditSession::op_add_point>::call;
+    record_.set_point_vmap = &SessionCall<&EditSession::op_set_point_vmap>::call;
+    record_.add_polygon = &SessionCall<&EditSession::op_add_polygon>::call;
 }
 
-// Each operation's common path stays short and inline; what it refuses is
-// described by the cold functions at the end of the file, so that building a
-// message never weighs on a call that succeeds.
+// Each operation's common path stays short and is inlined into its C entry
+// point (always_inline: the compiler's own choice flipped with small edits);
+// what it refuses is described by the cold functions at the end of the file,
+// so that building a message never weighs on a call that succeeds.
 
-sf_point_id EditSession::add_point(const double position[3]) {
+[[gnu::always_inline]] inline sf_point_id EditSession::op_add_point(const double position[3]) {
     if (!usable("add_point")) return nullptr;
     if (position == nullptr) [[unlikely]]
         return refuse_null_position();
@@ -43,8 +44,9 @@ sf_point_id EditSession::add_point(const double position[3]) {
     return point_id(layer, index);
 }
 
-int32_t EditSession::set_point_vmap(sf_point_id point, uint32_t type, const char *name, int32_t dimension,
-                                    const float *values) {
+[[gnu::always_inline]] inline int32_t EditSession::op_set_point_vmap(sf_point_id point, uint32_t type,
+                                                                    const char *name, int32_t dimension,
+                                                                    const float *values) {
     ElementRef ref;
     if (!usable("set_point_vmap") || !resolve(point, "set_point_vmap", ref)) return 0;
     if (name == nullptr || values == nullptr || dimension < 1 || dimension > 4) [[unlikely]]
@@ -82,8 +84,9 @@ void EditSession::keep_for_undo(const VertexMap &map, uint32_t point) {
     undo_.push_back(undo);
 }
 
-sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_polygon, const char *surface,
-                                       int32_t point_count, const sf_point_id *points) {
+[[gnu::always_inline]] inline sf_polygon_id EditSession::op_add_polygon(uint32_t type, sf_polygon_id template_polygon,
+                                                                       const char *surface, int32_t point_count,
+                                                                       const sf_point_id *points) {
     if (!usable("add_polygon")) return nullptr;
     if (point_count < 1 || static_cast<size_t>(point_count) > Layer::kMaxCorners || points == nullptr) [[unlikely]]
         return refuse_polygon_size(point_count, points);
@@ -154,6 +157,18 @@ sf_polygon_id EditSession::refuse_corner(size_t corner, sf_point_id point, uint3
     if (ref.layer != layer)
         log_.record("add_polygon: point " + std::to_string(corner) + " is not in the layer that receives the polygon");
     return nullptr;
+}
+
+sf_point_id EditSession::add_point(const double position[3]) { return op_add_point(position); }
+
+int32_t EditSession::set_point_vmap(sf_point_id point, uint32_t type, const char *name, int32_t dimension,
+                                    const float *values) {
+    return op_set_point_vmap(point, type, name, dimension, values);
+}
+
+sf_polygon_id EditSession::add_polygon(uint32_t type, sf_polygon_id template_polygon, const char *surface,
+                                       int32_t point_count, const sf_point_id *points) {
+    return op_add_polygon(type, template_polygon, surface, point_count, points);
 }
 
 }  // namespace sowfield::host

@@ -185,7 +185,8 @@ private:
     uint32_t find_type_index(uint32_t type);
     [[noreturn]] void too_many_points() const;
     // Throws the exception that add_polygon's arguments call for.
-    [[noreturn, gnu::cold]] void refuse_polygon(std::span<const uint32_t> points, uint32_t surface, uint32_t flags) const;
+    [[noreturn, gnu::cold]] void refuse_polygon(std::span<const uint32_t> points, uint32_t surface,
+                                                uint32_t flags) const;
 
     // A polygon costs 12 bytes plus 4 per corner: its corner span packed in
     // one word and its flags, interned type and surface in another.

@@ -6,7 +6,7 @@ namespace sowfield::host {
 
 void VmapCache::remember(uint32_t layer, uint32_t type, const char *name, VertexMap *map) {
     const char *text = map->name().c_str();
-    slots_[next_] = {name, map, text, where(layer, type), static_cast<uint32_t>(std::strlen(text))};
+    slots_[next_] = {name, map, text, layer, type, static_cast<uint32_t>(std::strlen(text))};
     order_.hit(next_);
     next_ = (next_ + 1) % slots_.size();
 }

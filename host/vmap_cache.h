@@ -70,13 +70,16 @@ private:
         const char *name = nullptr;  // null in an empty slot
         VertexMap *map = nullptr;
         const char *text = nullptr;  // the map's name
-        uint64_t where = 0;          // layer << 32 | type
-        uint32_t length = 0;         // of text, up to its first zero byte
+        uint32_t layer = 0;
+        uint32_t type = 0;
+        uint32_t length = 0;  // of text, up to its first zero byte
     };
-    static uint64_t where(uint32_t layer, uint32_t type) { return uint64_t{layer} << 32 | type; }
     // A null name never reaches the cache, so an empty slot never hits.
+    // (Layer and type are compared apart: one 64-bit key built from two
+    // 32-bit values made the compiler reload a spilled half as a whole word,
+    // a load the store before it cannot forward.)
     static bool hits(const Slot &slot, uint32_t layer, uint32_t type, const char *name) {
-        return slot.name == name && slot.where == where(layer, type) && spells(name, slot.text, slot.length);
+        return slot.name == name && slot.layer == layer && slot.type == type && spells(name, slot.text, slot.length);
     }
     std::array<Slot, 8> slots_{};
     unsigned next_ = 0;
