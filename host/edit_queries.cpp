@@ -138,9 +138,10 @@ int32_t EditSession::scan_polygons(sf_polygon_visitor_fn visitor, void *context,
     if (!usable("point_info") || !resolve(point, "point_info", ref)) return nullptr;
     const Vec3 &position = layers_[ref.layer]->position(ref.index);
     point_record_.id = point;
-    point_record_.position[0] = position[0];
-    point_record_.position[1] = position[1];
-    point_record_.position[2] = position[2];
+    // One copy, so the stores are as wide as the reader's loads may be (a
+    // load that spans two narrower stores is not forwarded from them).
+    static_assert(sizeof point_record_.position == sizeof position);
+    std::memcpy(point_record_.position, position.data(), sizeof position);
     point_record_.vmap_value = selected_ != nullptr ? selected_->value(ref.layer, ref.index) : nullptr;
     return &point_record_;
 }

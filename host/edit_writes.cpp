@@ -39,7 +39,9 @@ void EditSession::bind_writes() {
         return refuse_null_position();
     if (scene_.foreground.empty()) return nullptr;  // nowhere to add: refused, not misuse
     const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
-    const uint32_t index = layers_[layer]->add_point({position[0], position[1], position[2]});
+    Vec3 at;
+    read_each(position, at.data(), 3);
+    const uint32_t index = layers_[layer]->add_point(at);
     ++stats_.points_added;
     return point_id(layer, index);
 }

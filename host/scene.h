@@ -31,6 +31,28 @@ struct PolygonView {
     std::span<const uint32_t> points;
 };
 
+// Copies `count` (1 to 4) values that a caller handed over, reading them one
+// at a time. A caller that wrote them one at a time, as callers do, then has
+// each read forwarded from its store; one wider read over several narrower
+// stores waits until they reach the cache, which costs more than the rest of
+// a vertex-map write. (volatile keeps the compiler from merging the reads.
+// Inlined where a caller passes, say, a float[2] with count 2, the compiler
+// sees the larger cases read past that array and warns, although the count
+// rules them out.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+template <class T>
+inline void read_each(const T *from, T *to, int count) {
+    const volatile T *in = from;
+    switch (count) {
+        case 4: to[3] = in[3]; [[fallthrough]];
+        case 3: to[2] = in[2]; [[fallthrough]];
+        case 2: to[1] = in[1]; [[fallthrough]];
+        default: to[0] = in[0];
+    }
+}
+#pragma GCC diagnostic pop
+
 // Values of one vertex map of one layer: `dimension` floats per point, or none.
 // Points are grouped in blocks of kBlockPoints; a block holds one presence bit
 // per point followed by the points' floats, so a point's floats are contiguous
@@ -57,18 +79,17 @@ public:
         const uint32_t b = point >> kBlockBits;
         std::byte *block = b == hot_index_ ? hot_ : block_for_write(b);
         const uint32_t i = point & (kBlockPoints - 1);
-        copy_value(source, values(block) + size_t{i} * static_cast<size_t>(dimension_));
+        read_each(source, values(block) + size_t{i} * static_cast<size_t>(dimension_), dimension_);
         uint64_t &word = bits(block)[i >> 6];
         const uint64_t bit = uint64_t{1} << (i & 63);
         value_count_ += (word & bit) == 0;
         word |= bit;
     }
     void clear_value(uint32_t point);
-    // Copies one value (`dimension` floats) from `from` to `to`. Cases of
-    // fixed size: a loop of unknown length costs more than one to four floats.
-    // (Inlined where a caller passes, say, a float[2] to a map of dimension
-    // 2, the compiler sees the other cases read past that array and warns,
-    // although the map's dimension rules them out.)
+    // Copies one value (`dimension` floats) from the map to `to`, at once.
+    // Cases of fixed size: a loop of unknown length costs more than one to
+    // four floats. (As for read_each, the compiler may warn about cases the
+    // map's dimension rules out.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
 #pragma GCC diagnostic ignored "-Wstringop-overread"
