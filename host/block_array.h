@@ -2,9 +2,10 @@
 // slack is at most one block, and indexing is two shifts and a load. Elements
 // must be trivially copyable; new ones are uninitialised until written.
 //
-// (Offering the blocks for transparent huge pages was tried, to save page
-// faults while a large scene grows: on a host with memory accounting the
-// faults' system time doubled instead, so blocks come from the heap.)
+// Blocks come from block_pool, whose helper thread faults their pages in
+// ahead of need. (Offering the blocks for transparent huge pages was tried
+// first, to save page faults while a large scene grows: on a host with
+// memory accounting the faults' system time doubled instead.)
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include <memory>
+
+#include "host/block_pool.h"
 
 namespace sowfield::host {
 
@@ -80,12 +83,14 @@ public:
 private:
     void add_block() {
         blocks_.reserve(blocks_.size() + 1);  // so the second push_back cannot fail
-        memory_.push_back(std::make_unique_for_overwrite<T[]>(kBlock));
+        memory_.reserve(memory_.size() + 1);  // so that the block is owned once taken
+        constexpr size_t bytes = kBlock * sizeof(T);
+        memory_.emplace_back(static_cast<T *>(block_pool::take(bytes)), block_pool::give_back{bytes});
         blocks_.push_back(memory_.back().get());
     }
 
     std::vector<T *> blocks_;  // the blocks' addresses, for indexing
-    std::vector<std::unique_ptr<T[]>> memory_;
+    std::vector<std::unique_ptr<T[], block_pool::give_back>> memory_;
     size_t size_ = 0;
 };
 

@@ -20,7 +20,7 @@ std::byte *VertexMap::block_for_write(uint32_t block) {
             kBitWords * sizeof(uint64_t) + size_t{kBlockPoints} * static_cast<size_t>(dimension_) * sizeof(float);
         // Only the presence bits need a known state; a value is written
         // before its bit is set.
-        blocks_[block] = std::make_unique_for_overwrite<std::byte[]>(bytes);
+        blocks_[block] = {static_cast<std::byte *>(block_pool::take(bytes)), block_pool::give_back{bytes}};
         std::memset(blocks_[block].get(), 0, kBitWords * sizeof(uint64_t));
     }
     hot_index_ = block;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/block_array.h"
+#include "host/block_pool.h"
 
 namespace sowfield::host {
 
@@ -130,7 +131,7 @@ private:
     std::string name_;
     int dimension_;
     // Null where no point of the block has ever had a value.
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::vector<std::unique_ptr<std::byte[], block_pool::give_back>> blocks_;
     // The block written last, so that writes running through a block (and
     // reads of a small map) skip the search of blocks_.
     uint32_t hot_index_ = UINT32_MAX;
