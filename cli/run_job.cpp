@@ -121,7 +121,20 @@ int Job::fail(int code, const std::string &message) {
 
 int Job::finish(int code) {
     summary_.exit_code = code;
-    if (options_.json) std::cout << summary_json(summary_) << std::flush;
+    if (options_.json) {
+        std::cout << summary_json(summary_) << std::flush;
+    } else if (code == exit_ok && !options_.quiet && !options_.show_panel) {
+        // One line saying what happened, so that a run that went well is not silent.
+        std::ostringstream line;
+        line.precision(2);
+        line << std::fixed << summary_.clones << " clones: " << summary_.points_added << " points and "
+             << summary_.polygons_added << " polygons added in " << summary_.run_seconds << " s";
+        if (summary_.output)
+            line << "; wrote " << *summary_.output << " (" << format_bytes(summary_.output_bytes) << ")";
+        else
+            line << "; nothing written (--no-output)";
+        std::cout << line.str() << "\n" << std::flush;
+    }
     return code;
 }
 
