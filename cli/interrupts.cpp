@@ -1,6 +1,5 @@
 #include "cli/interrupts.h"
 
-#include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -13,18 +12,37 @@
 namespace sowfield::cli {
 namespace {
 
-// Read by the handler: the path is complete before the flag says so.
-char partial_path[PATH_MAX];
-volatile std::sig_atomic_t partial_registered = 0;
+// The handler may run in any thread that does not block the signals (a
+// library's helper thread, say), at the same time as the main thread works,
+// so the flags it shares are lock-free atomics, with sequentially consistent
+// order between threads.
+static_assert(std::atomic<int>::is_always_lock_free, "the handler's flags must be usable in a signal handler");
 
-extern "C" void on_interrupt(int /*signal*/) {
-    if (partial_registered != 0) ::unlink(partial_path);
+// The file to remove: its path is complete before the flag says so.
+char partial_path[PATH_MAX];
+std::atomic<int> partial_registered{0};
+// Blocking the signals holds them back only in the thread that blocks them,
+// so while a hold is on, a handler running elsewhere defers: it records the
+// interrupt, and the hold acts on it at its end. Each side stores its own
+// flag and then reads the other's; with sequential consistency at least one
+// of them sees the other's store, so no interrupt is lost.
+std::atomic<int> holding{0};
+std::atomic<int> deferred{0};
+
+[[noreturn]] void end_interrupted() {
+    if (partial_registered.load() != 0) ::unlink(partial_path);
     // End a progress bar's line so the shell prompt starts on its own.
     if (::isatty(STDERR_FILENO) == 1) {
         const char newline = '\n';
         [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, &newline, 1);
     }
     ::_exit(exit_interrupted);
+}
+
+extern "C" void on_interrupt(int /*signal*/) {
+    deferred.store(1);
+    if (holding.load() != 0) return;  // the hold's end acts on it
+    end_interrupted();
 }
 
 sigset_t interrupt_signals() {
@@ -35,10 +53,7 @@ sigset_t interrupt_signals() {
     return signals;
 }
 
-void clear_registration() {
-    partial_registered = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-}
+void clear_registration() { partial_registered.store(0); }
 
 }  // namespace
 
@@ -60,8 +75,7 @@ PartialFile::PartialFile(const std::filesystem::path &path) {
     // The handler must never see a half-copied path: say "none" while copying.
     clear_registration();
     std::memcpy(partial_path, text.c_str(), text.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    partial_registered = 1;
+    partial_registered.store(1);
     registered_ = true;
 }
 
@@ -73,6 +87,9 @@ void PartialFile::release() {
 }
 
 InterruptsHeld::InterruptsHeld() {
+    holding.store(1);
+    holding_ = true;
+    // Blocked in this thread too, so that none of its calls is cut short.
     const sigset_t signals = interrupt_signals();
     held_ = ::pthread_sigmask(SIG_BLOCK, &signals, &previous_) == 0;
 }
@@ -80,8 +97,12 @@ InterruptsHeld::InterruptsHeld() {
 InterruptsHeld::~InterruptsHeld() { release(); }
 
 void InterruptsHeld::release() {
-    if (held_) ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    if (!holding_) return;
+    holding_ = false;
+    holding.store(0);
+    if (held_) ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);  // one blocked here arrives now
     held_ = false;
+    if (deferred.load() != 0) end_interrupted();  // one that another thread took meanwhile
 }
 
 }  // namespace sowfield::cli

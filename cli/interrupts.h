@@ -45,7 +45,8 @@ private:
 };
 
 // Holds SIGINT and SIGTERM back for its lifetime; one that arrives meanwhile
-// is delivered when the hold ends (or at release()).
+// is acted on when the hold ends (or at release()), whichever thread of the
+// process it reached. One hold at a time: holds do not nest.
 class InterruptsHeld {
 public:
     InterruptsHeld();
@@ -58,7 +59,8 @@ public:
 
 private:
     sigset_t previous_{};
-    bool held_ = false;
+    bool held_ = false;     // the signals are blocked in this thread
+    bool holding_ = false;  // the handler defers to this hold
 };
 
 }  // namespace sowfield::cli

@@ -6,9 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <atomic>
 #include <csignal>
 #include <fstream>
 #include <functional>
+#include <thread>
+#include <thread>
 
 namespace sowfield::cli {
 namespace {
@@ -100,6 +104,30 @@ TEST_F(Interrupts, HeldUntilTheWriteEnds) {
     EXPECT_FALSE(fs::exists(output));
     EXPECT_FALSE(fs::exists(dir / "not reached"));
 
+    // A process-wide signal reaches a thread that does not block it, such as
+    // a library's helper; the hold still keeps the write whole.
+    const fs::path late = dir / "late.glb";
+    EXPECT_EQ(in_child([&] {
+                  std::atomic<bool> stop{false};
+                  std::thread helper([&] {
+                      while (!stop) ::usleep(1000);
+                  });
+                  InterruptsHeld held;
+                  ::kill(::getpid(), SIGTERM);
+                  ::usleep(50 * 1000);  // the helper takes it meanwhile
+                  touch(late);
+                  touch(dir / "late reached");
+                  PartialFile written(late);
+                  stop = true;
+                  helper.join();
+                  held.release();
+                  touch(dir / "late not reached");
+              }),
+              130);
+    EXPECT_TRUE(fs::exists(dir / "late reached"));
+    EXPECT_FALSE(fs::exists(late));
+    EXPECT_FALSE(fs::exists(dir / "late not reached"));
+
     // Without an interrupt, nothing happens when the hold ends.
     EXPECT_EQ(in_child([&] {
                   InterruptsHeld held;
@@ -110,6 +138,36 @@ TEST_F(Interrupts, HeldUntilTheWriteEnds) {
               }),
               0);
     EXPECT_TRUE(fs::exists(output));
+}
+
+// A signal sent to the process goes to a thread that does not block it: a
+// helper thread (as a library may start) takes it while the writing thread
+// holds interrupts back. The hold must still win.
+TEST_F(Interrupts, HeldEvenWhenAnotherThreadTakesTheSignal) {
+    const fs::path output = dir / "out.glb";
+    const fs::path reached = dir / "reached";
+    EXPECT_EQ(in_child([&] {
+                  std::atomic<bool> stop{false};
+                  std::thread helper([&] {
+                      while (!stop) ::usleep(1000);
+                  });
+                  {
+                      InterruptsHeld held;
+                      ::kill(::getpid(), SIGTERM);  // only the helper can take it now
+                      ::usleep(200 * 1000);
+                      touch(output);
+                      touch(reached);
+                      PartialFile written(output);
+                      stop = true;
+                      helper.join();
+                      held.release();
+                  }
+                  touch(dir / "not reached");
+              }),
+              130);
+    EXPECT_TRUE(fs::exists(reached)) << "the interrupt cut the held write short";
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_FALSE(fs::exists(dir / "not reached"));
 }
 
 }  // namespace
