@@ -4,6 +4,13 @@
 // polygons exactly; other files give their triangles, lines and points, UV
 // maps from TEXCOORD_n and morph maps from their morph targets.
 //
+// TEXCOORD_n measures v from the top of the image; the host measures it from
+// the bottom (as OBJ does), so v is read as 1 - v, except from the exact copy
+// that our own files carry when the flip would lose bits (see gltf_writer.cpp).
+// A node whose transform mirrors (negative determinant) turns its triangles'
+// front to the other side; their corners are reversed so that the host's
+// counter-clockwise front is the side the file meant.
+//
 // Everything taken from the file is checked before use: accessor ranges,
 // indices, node links, the record itself.
 #include <algorithm>
@@ -69,6 +76,7 @@ struct MapRecord {
     std::string name;
     std::string attribute;  // or
     int target = -1;
+    std::string exact;      // a TEXCOORD_n map's values as stored, when recorded
     std::vector<Run> missing;
 };
 
@@ -76,6 +84,7 @@ struct MapRecord {
 // meshes from elsewhere.
 struct MeshRecord {
     bool present = false;
+    bool flipped_uv = true;  // false in version 1 files, which wrote v as stored
     std::vector<MapRecord> maps;
     std::vector<Run> order;                            // [primitive, count]
     std::vector<std::pair<uint32_t, uint64_t>> types;  // [type, count]
@@ -209,9 +218,10 @@ private:
         const auto malformed = [&](const std::string &what) { fail(where + ": malformed " + what + " record"); };
         uint64_t version = 0;
         if (!gltf::whole_number(ours.Get(gltf::kVersion), kMaxCount, version)) malformed(gltf::kRecord);
-        if (version != gltf::kRecordVersion)
+        if (version < 1 || version > gltf::kRecordVersion)
             fail(where + ": the file was written by a later version (record version " + std::to_string(version) + ")");
         record.present = true;
+        record.flipped_uv = version >= 2;
         const Value &maps = ours.Get(gltf::kMaps);
         if (!maps.IsArray() && ours.Has(gltf::kMaps)) malformed(gltf::kMaps);
         for (size_t i = 0; i < maps.ArrayLen(); ++i) {
@@ -227,6 +237,10 @@ private:
                 if (!gltf::whole_number(entry.Get("target"), std::numeric_limits<int>::max(), target))
                     malformed(gltf::kMaps);
                 map.target = static_cast<int>(target);
+            }
+            if (entry.Has("exact")) {
+                if (!entry.Get("exact").IsString()) malformed(gltf::kMaps);
+                map.exact = entry.Get("exact").Get<std::string>();
             }
             if (entry.Has("missing")) map.missing = runs(entry.Get("missing"), [&] { malformed(gltf::kMaps); });
             record.maps.push_back(std::move(map));
@@ -305,7 +319,14 @@ private:
             polygons.vertex_count = found->second.second;
             prepare_polygons(polygons, record);
         }
-        emit_polygons(primitives, record, where);
+        emit_polygons(primitives, record, mirrors(world), where);
+    }
+
+    // True when the transform's linear part has a negative determinant.
+    static bool mirrors(const Matrix &m) {
+        const double det = m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+                           m[8] * (m[1] * m[6] - m[5] * m[2]);
+        return det < 0.0;
     }
 
     // The points of one primitive's vertices with their map values; returns
@@ -335,11 +356,14 @@ private:
         if (record.present) {
             for (const MapRecord &map : record.maps) {
                 int accessor = -1;
+                bool flip_v = false;
                 if (!map.attribute.empty()) {
-                    const auto slot = primitive.attributes.find(map.attribute);
+                    const std::string &attribute = map.exact.empty() ? map.attribute : map.exact;
+                    const auto slot = primitive.attributes.find(attribute);
                     if (slot == primitive.attributes.end())
-                        fail(where + " lacks the attribute " + map.attribute + " of vertex map \"" + map.name + "\"");
+                        fail(where + " lacks the attribute " + attribute + " of vertex map \"" + map.name + "\"");
                     accessor = slot->second;
+                    flip_v = map.exact.empty() && record.flipped_uv && map.attribute.rfind("TEXCOORD_", 0) == 0;
                 } else {
                     const auto target = static_cast<size_t>(map.target);
                     const auto slot = target < primitive.targets.size() ? primitive.targets[target].find("POSITION")
@@ -349,15 +373,15 @@ private:
                              map.name + "\"");
                     accessor = slot->second;
                 }
-                add_values(map.type, map.name, accessor, base, count, map.missing, true, world, where);
+                add_values(map.type, map.name, accessor, base, count, map.missing, true, flip_v, world, where);
             }
             return {base, count};
         }
         for (const auto &[attribute, accessor] : primitive.attributes) {
             if (attribute.rfind("TEXCOORD_", 0) != 0) continue;
             const std::string n = attribute.substr(9);
-            add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, false, world,
-                       where);
+            add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, false, true,
+                       world, where);
         }
         const Value &names = mesh.extras.IsObject() ? mesh.extras.Get(gltf::kTargetNames) : Value();
         for (size_t t = 0; t < primitive.targets.size(); ++t) {
@@ -365,13 +389,14 @@ private:
             if (slot == primitive.targets[t].end()) continue;
             const Value &name = names.IsArray() ? names.Get(static_cast<int>(t)) : Value();
             add_values(SF_VMAP_MORF, name.IsString() ? name.Get<std::string>() : "Morph " + std::to_string(t),
-                       slot->second, base, count, {}, false, world, where);
+                       slot->second, base, count, {}, false, false, world, where);
         }
         return {base, count};
     }
 
     void add_values(uint32_t type, const std::string &name, int accessor, uint32_t base, uint64_t count,
-                    const std::vector<Run> &missing, bool recorded, const Matrix &world, const std::string &where) {
+                    const std::vector<Run> &missing, bool recorded, bool flip_v, const Matrix &world,
+                    const std::string &where) {
         const std::string what = where + " vertex map \"" + name + "\"";
         const AccessorView values(model_, accessor, what, failure());
         if (values.count() != count)
@@ -382,6 +407,7 @@ private:
         if (type == SF_VMAP_TXUV && dimension != 2 && !recorded)
             fail(what + ": texture coordinates need two components");
         if (type == SF_VMAP_MORF && dimension != 3 && !recorded) fail(what + ": a morph target needs three components");
+        if (flip_v && dimension != 2) fail(what + ": texture coordinates need two components");
         host::VertexMap &map = layer_.add_vmap(type, name, dimension);
         // Spots are positions and morphs displacements: both follow the node.
         const bool moved = world != kIdentity && dimension == 3;
@@ -399,6 +425,7 @@ private:
             }
             float value[4];
             values.read(v, value);
+            if (flip_v) value[1] = 1.0f - value[1];
             if (moved && type == SF_VMAP_SPOT) {
                 const host::Vec3 p = transform_point(world, {value[0], value[1], value[2]});
                 for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(p[c]);
@@ -540,7 +567,8 @@ private:
         }
     }
 
-    void emit_polygons(std::vector<PrimitivePolygons> &primitives, const MeshRecord &record, const std::string &where) {
+    void emit_polygons(std::vector<PrimitivePolygons> &primitives, const MeshRecord &record, bool mirrored,
+                       const std::string &where) {
         std::vector<Run> order = record.order;
         if (order.empty())
             for (size_t p = 0; p < primitives.size(); ++p) order.emplace_back(p, primitives[p].total);
@@ -576,6 +604,8 @@ private:
                     type = record.types[type_run].first;
                     ++type_used;
                 }
+                // Keep the first corner first: a recorded fan still starts there.
+                if (mirrored && corners.size() > 2) std::reverse(corners.begin() + 1, corners.end());
                 layer_.add_polygon(type, corners, polygons.surface, SF_POLY_SELECTED);
             }
         }

@@ -5,12 +5,14 @@
 // mesh.extras
 //   "targetNames": [name, ...]       the morph targets' names (a common convention)
 //   "sowfield": {
-//     "version": 1,
+//     "version": 2,
 //     "maps": [{"type": "WGHT", "name": "height", "attribute": "_WEIGHT_0",
 //               "missing": [first, count, ...]}, ...]
 //                                    every vertex map in layer order; a morph map has
 //                                    "target": k instead of "attribute"; "missing" lists
-//                                    runs of points without a value
+//                                    runs of points without a value; a UV map whose
+//                                    TEXCOORD_n (1 - v) does not give back every value
+//                                    has "exact": "_UV_EXACT_n", the values as stored
 //     "polygon_order": [primitive, count, ...]
 //                                    runs of polygons in layer order (when there is more
 //                                    than one primitive)
@@ -39,7 +41,8 @@ namespace sowfield::io::detail::gltf {
 
 inline constexpr const char *kTargetNames = "targetNames";
 inline constexpr const char *kRecord = "sowfield";
-inline constexpr int kRecordVersion = 1;
+// Version 2 writes TEXCOORD_n as 1 - v; version 1 wrote v as stored.
+inline constexpr int kRecordVersion = 2;
 inline constexpr const char *kVersion = "version";
 inline constexpr const char *kMaps = "maps";
 inline constexpr const char *kPolygonOrder = "polygon_order";

@@ -5,6 +5,13 @@
 //
 // All primitives share one set of vertex attributes, the layer's points, so a
 // point used by polygons of several surfaces stays one point.
+//
+// Texture coordinates: the host measures v from the bottom of the image, as
+// OBJ does; glTF measures it from the top. TEXCOORD_n holds 1 - v so that
+// other programs show textures the right way up. That subtraction cannot
+// always be undone in single precision (1 - 0.1f rounds), so when some value
+// would not come back bit for bit, the map is also written as stored, under
+// an application-specific attribute that our record names.
 #include <array>
 #include <bit>
 #include <cmath>
@@ -56,6 +63,8 @@ struct MapPlan {
     const host::VertexMap *map = nullptr;
     std::string attribute;  // empty for a morph target
     int target = -1;
+    bool flip_v = false;        // a TEXCOORD_n: written as 1 - v
+    std::string exact;          // attribute of the values as stored, when flipping loses bits
     Value::Array missing;          // [first, count, ...] of points without a value
     std::vector<double> min, max;  // morph targets only
 };
@@ -226,8 +235,11 @@ private:
             MapPlan plan;
             plan.map = &map;
             const int dimension = map.dimension();
+            std::string exact_name;
             if (map.type() == SF_VMAP_TXUV && dimension == 2) {
-                plan.attribute = "TEXCOORD_" + std::to_string(uv_count++);
+                plan.flip_v = true;
+                plan.attribute = "TEXCOORD_" + std::to_string(uv_count);
+                exact_name = "_UV_EXACT_" + std::to_string(uv_count++);
             } else if (map.type() == SF_VMAP_MORF && dimension == 3) {
                 plan.target = static_cast<int>(target_count++);
                 plan.min.assign(3, std::numeric_limits<double>::infinity());
@@ -260,6 +272,7 @@ private:
                         plan.max[axis] = std::max<double>(plan.max[axis], value[c]);
                     }
                 }
+                if (plan.flip_v && plan.exact.empty() && !flips_back(value[1])) plan.exact = exact_name;
             }
             if (missing_count > 0) add_missing_run(plan, missing_first, missing_count);
             if (plan.target >= 0 && !plan.missing.empty()) {
@@ -271,6 +284,11 @@ private:
             }
             maps_.push_back(std::move(plan));
         }
+    }
+
+    static float flipped(float v) { return 1.0f - v; }
+    static bool flips_back(float v) {
+        return std::bit_cast<uint32_t>(flipped(flipped(v))) == std::bit_cast<uint32_t>(v);
     }
 
     static void add_missing_run(MapPlan &plan, uint64_t first, uint64_t count) {
@@ -359,6 +377,11 @@ private:
             } else {
                 attributes[plan.attribute] = accessor;
                 record["attribute"] = Value(plan.attribute);
+            }
+            if (!plan.exact.empty()) {
+                // Laid out right after the flipped values; write_binary follows.
+                attributes[plan.exact] = add_accessor(model, 2, points(), TINYGLTF_TARGET_ARRAY_BUFFER);
+                record["exact"] = Value(plan.exact);
             }
             if (!plan.missing.empty()) record["missing"] = Value(std::move(plan.missing));
             map_records.emplace_back(std::move(record));
@@ -502,6 +525,14 @@ private:
         }
         for (const MapPlan &plan : maps_) {
             const int dimension = plan.map->dimension();
+            if (plan.flip_v) {
+                for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
+                    const float *value = plan.map->value(point);
+                    floats.push(value ? value[0] : 0.0f);
+                    floats.push(value ? flipped(value[1]) : 0.0f);
+                }
+                if (plan.exact.empty()) continue;
+            }
             for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
                 const float *value = plan.map->value(point);
                 for (int c = 0; c < dimension; ++c) floats.push(value ? value[c] : 0.0f);

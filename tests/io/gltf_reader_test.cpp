@@ -8,6 +8,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "host/normals.h"
 #include "sowfield_host.h"
 #include "tests/io/io_fixture.h"
 
@@ -50,7 +51,8 @@ TEST(GltfReader, ReadsEveryMeshInstanceOfTheDefaultSceneInWorldSpace) {
     const host::VertexMap &uv = layer.vmap(0);
     EXPECT_EQ(uv.type(), SF_VMAP_TXUV);
     EXPECT_EQ(uv.name(), "UV");
-    EXPECT_EQ(value_of(uv, 3), (std::vector<float>{1, 1}));
+    EXPECT_EQ(value_of(uv, 3), (std::vector<float>{1, 0})) << "TEXCOORD (1, 1): v from the top becomes v from the bottom";
+    EXPECT_EQ(value_of(uv, 0), (std::vector<float>{0, 1}));
     EXPECT_TRUE(value_of(uv, 4).empty()) << "the triangle has no TEXCOORD_0";
     const host::VertexMap &lift = layer.vmap(1);
     EXPECT_EQ(lift.type(), SF_VMAP_MORF);
@@ -80,6 +82,53 @@ std::string load_error(const ScratchFolder &folder, const nlohmann::json &gltf) 
     const std::string prefix = "Error loading " + file.string() + ": ";
     EXPECT_EQ(message.substr(0, prefix.size()), prefix);
     return message.substr(std::min(prefix.size(), message.size()));
+}
+
+std::vector<float> value_at(const std::filesystem::path &file, uint32_t point) {
+    ReadBack back;
+    read_back(file, back);
+    return value_of(back.get().vmap(0), point);
+}
+
+// A node that mirrors its mesh turns the triangles' front to the other side
+// (the format's rule for a negative determinant); reading reverses their
+// corners, so the host's normal points where the file's front faces.
+TEST(GltfReader, AMirroringNodeKeepsEachFaceFront) {
+    ScratchFolder folder;
+    nlohmann::json gltf = small_gltf(folder);
+    const auto normals = [&](const nlohmann::json &file) {
+        ReadBack back;
+        read_back(folder.write("mirror.gltf", file.dump()), back);
+        std::vector<host::Vec3> out;
+        for (uint32_t polygon = 0; polygon < back.get().polygon_count(); ++polygon) {
+            host::Vec3 n{};
+            EXPECT_TRUE(host::newell_normal(back.get(), back.get().polygon_points(polygon), n));
+            out.push_back(n);
+        }
+        return out;
+    };
+    const std::vector<host::Vec3> plain = normals(gltf);
+    gltf["nodes"][0]["scale"] = {1, -1, 1};  // a mirror across y = 0
+    const std::vector<host::Vec3> mirrored = normals(gltf);
+    ASSERT_EQ(mirrored.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i)
+        EXPECT_EQ(mirrored[i], (host::Vec3{plain[i][0], -plain[i][1], plain[i][2]})) << "polygon " << i;
+    gltf["nodes"][0]["scale"] = {-1, -1, 1};  // a half turn: no mirror, no reversal
+    EXPECT_EQ(normals(gltf)[0], (host::Vec3{-plain[0][0], -plain[0][1], plain[0][2]}));
+}
+
+// Files of record version 1 wrote v as stored, not 1 - v.
+TEST(GltfReader, VersionOneRecordsReadUvAsStored) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("uv");
+    add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    for (uint32_t p = 0; p < 3; ++p) set_uv(layer, "UV", p, 0.5f, 0.75f);
+    io::write_mesh_file(folder / "uv.gltf", scene, 0);
+    nlohmann::json gltf = nlohmann::json::parse(read_text(folder / "uv.gltf"));
+    EXPECT_EQ(value_at(folder.write("two.gltf", gltf.dump()), 1), (std::vector<float>{0.5f, 0.75f}));
+    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 1;
+    EXPECT_EQ(value_at(folder.write("one.gltf", gltf.dump()), 1), (std::vector<float>{0.5f, 0.25f}));
 }
 
 TEST(GltfRejects, AnIndexBeyondTheVertices) {
@@ -144,8 +193,8 @@ TEST(GltfRejects, ARecordThatDisagreesWithTheTriangles) {
 TEST(GltfRejects, ARecordOfALaterVersion) {
     ScratchFolder folder;
     nlohmann::json gltf = small_gltf(folder);
-    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 2;
-    EXPECT_EQ(load_error(folder, gltf), "mesh 0: the file was written by a later version (record version 2)");
+    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 3;
+    EXPECT_EQ(load_error(folder, gltf), "mesh 0: the file was written by a later version (record version 3)");
 }
 
 TEST(GltfRejects, MalformedJson) {

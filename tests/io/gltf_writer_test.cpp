@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/wait.h>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 #include "sowfield_host.h"
 #include "tests/io/io_fixture.h"
@@ -100,6 +102,57 @@ TEST_P(GltfRoundTrip, RangeWritesOnlyLaterPointsAndPolygonsRenumbered) {
 
 INSTANTIATE_TEST_SUITE_P(BothForms, GltfRoundTrip, ::testing::Values(".gltf", ".glb"),
                          [](const auto &param_info) { return std::string(param_info.param + 1); });
+
+// The floats of one accessor of a GLB file we wrote (tightly packed, so
+// the buffer view's bytes are the accessor's).
+std::vector<float> glb_floats(const std::filesystem::path &file, const std::string &attribute) {
+    const std::string bytes = read_text(file);
+    uint32_t json_length = 0;
+    std::memcpy(&json_length, bytes.data() + 12, 4);
+    const nlohmann::json gltf = nlohmann::json::parse(bytes.substr(20, json_length));
+    const auto &attributes = gltf["meshes"][0]["primitives"][0]["attributes"];
+    if (!attributes.contains(attribute)) return {};
+    const auto &view = gltf["bufferViews"][attributes[attribute].get<size_t>()];
+    const size_t bin = 20 + json_length + 8;
+    std::vector<float> floats(view["byteLength"].get<size_t>() / 4);
+    std::memcpy(floats.data(), bytes.data() + bin + view["byteOffset"].get<size_t>(), floats.size() * 4);
+    return floats;
+}
+
+// Other programs measure v from the image's top: the file holds 1 - v. When
+// that cannot give back every value (1 - 0.1f rounds), the values as stored
+// travel beside it, so our own files still read back bit for bit.
+TEST(GltfWriter, TexcoordsHoldOneMinusVAndComeBackBitForBit) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &lossy = scene.add_layer("lossy");
+    add_triangle(lossy, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    const float vs[3] = {0.1f, 0.75f, 1.0f / 3.0f};
+    for (uint32_t p = 0; p < 3; ++p) set_uv(lossy, "UV", p, 0.5f * static_cast<float>(p), vs[p]);
+    host::Layer &exact = scene.add_layer("exact");
+    add_triangle(exact, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    for (uint32_t p = 0; p < 3; ++p) set_uv(exact, "UV", p, 0.25f, 0.5f + 0.125f * static_cast<float>(p));
+
+    const std::filesystem::path lossy_file = folder / "lossy.glb";
+    io::write_mesh_file(lossy_file, scene, 0);
+    const std::vector<float> texcoords = glb_floats(lossy_file, "TEXCOORD_0");
+    ASSERT_EQ(texcoords.size(), 6u);
+    for (uint32_t p = 0; p < 3; ++p) {
+        EXPECT_EQ(texcoords[2 * p], 0.5f * static_cast<float>(p));
+        EXPECT_EQ(texcoords[2 * p + 1], 1.0f - vs[p]) << "point " << p;
+    }
+    EXPECT_EQ(glb_floats(lossy_file, "_UV_EXACT_0"), (std::vector<float>{0.0f, vs[0], 0.5f, vs[1], 1.0f, vs[2]}));
+    ReadBack back;
+    read_back(lossy_file, back);
+    expect_same_layer(scene, lossy, back.scene, back.get(), Kept::everything);
+
+    const std::filesystem::path exact_file = folder / "exact.glb";
+    io::write_mesh_file(exact_file, scene, 1);
+    EXPECT_TRUE(glb_floats(exact_file, "_UV_EXACT_0").empty()) << "every v flips back exactly";
+    ReadBack exact_back;
+    read_back(exact_file, exact_back);
+    expect_same_layer(scene, exact, exact_back.scene, exact_back.get(), Kept::everything);
+}
 
 TEST(GltfWriter, RefusesValuesTheFormatCannotHold) {
     ScratchFolder folder;
