@@ -41,7 +41,8 @@ struct clone_constants {
 struct vertex_plan {
     bool create = false;  // no copy in this clone yet
     sf_point_id source = nullptr;
-    Point position;
+    Point position;  // in the background
+    Point placed;    // on the site, when the frame draws no jitter
 };
 
 clone_constants constants;
@@ -144,6 +145,9 @@ void copy_vertex_maps(sf_edit_session &edit, sf_point_id from, sf_point_id to) {
     copy_maps(edit, spot_maps, SF_VMAP_SPOT, kSpotValues, from, to);
 }
 
+// A background position moved into the clone and onto its site.
+Point place(const Point &position) { return apply_frame(frame, position) + current_site->position; }
+
 // First pass over a polygon: which vertices need a new point, and where they
 // are. False when the host cannot describe one of them; nothing is made then.
 bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
@@ -164,6 +168,11 @@ bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
         plan.create = true;
         plan.source = record->id;
         plan.position = {record->position[0], record->position[1], record->position[2]};
+        // Without jitter the transform draws nothing, so it can run here,
+        // where the vertices' chains of dependent multiplications overlap
+        // instead of each waiting at the point it is added. With jitter it
+        // runs as each point is made, keeping the order of the draws.
+        if (!frame.jitter) plan.placed = place(plan.position);
     }
     return true;
 }
@@ -197,7 +206,7 @@ int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {
             new_points[i] = *known;
             continue;
         }
-        const Point q = apply_frame(frame, plan.position) + current_site->position;
+        const Point q = frame.jitter ? place(plan.position) : plan.placed;
         // A position that is not finite is not made: the polygons over it are
         // left out as over a point the host refuses. Its values are still
         // read (and its morphs turned), so the clone's draws stay in order.

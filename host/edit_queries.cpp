@@ -206,8 +206,8 @@ void *EditSession::select_unusual(void *map_handle, uint32_t type, const char *n
     return 1;
 }
 
-int32_t EditSession::refuse_null_output(const char *operation) {
-    log_.record(std::string(operation) + ": null output");
+int32_t EditSession::refuse_null_output(const char *operation) noexcept {
+    note([&] { return std::string(operation) + ": null output"; });
     return 0;
 }
 

@@ -85,8 +85,10 @@ void EditSession::forget_lookups() {
 
 // ------------------------------------------------------------------ checks
 
-bool EditSession::refuse_closed(const char *operation) {
-    log_.record(std::string(operation) + (ended_ ? " called after end_edit" : " called outside an edit session"));
+bool EditSession::refuse_closed(const char *operation) noexcept {
+    note([&] {
+        return std::string(operation) + (ended_ ? " called after end_edit" : " called outside an edit session");
+    });
     return false;
 }
 
@@ -100,12 +102,14 @@ std::string id_text(const void *id) {
 
 }  // namespace
 
-bool EditSession::refuse_id(const void *id, ElementKind kind, const char *operation) {
+bool EditSession::refuse_id(const void *id, ElementKind kind, const char *operation) noexcept {
     // An id that decodes but names no element of the scene is foreign too.
     ElementRef ref;
     const IdCodec::Status status = ids_.decode(reinterpret_cast<uintptr_t>(id), kind, ref);
-    log_.record(std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale " : "foreign ") +
-                (kind == ElementKind::point ? "point" : "polygon") + " id " + id_text(id));
+    note([&] {
+        return std::string(operation) + ": " + (status == IdCodec::Status::stale ? "stale " : "foreign ") +
+               (kind == ElementKind::point ? "point" : "polygon") + " id " + id_text(id);
+    });
     return false;
 }
 

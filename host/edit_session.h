@@ -133,14 +133,26 @@ private:
     // Refusals: each records what was wrong and returns what the operation
     // answers on refusal. Out of line and cold, so that the operations'
     // common paths stay short.
-    [[gnu::cold]] bool refuse_closed(const char *operation);
-    [[gnu::cold]] bool refuse_id(const void *id, ElementKind kind, const char *operation);
-    [[gnu::cold]] sf_point_id refuse_null_position();
-    [[gnu::cold]] int32_t refuse_value(uint32_t type, const char *name, int32_t dimension, const float *values);
-    [[gnu::cold]] int32_t refuse_dimension(const VertexMap &map, uint32_t type, const char *name, int32_t dimension);
-    [[gnu::cold]] sf_polygon_id refuse_polygon_size(int32_t point_count, const sf_point_id *points);
-    [[gnu::cold]] sf_polygon_id refuse_corner(size_t corner, sf_point_id point, uint32_t layer);
-    [[gnu::cold]] int32_t refuse_null_output(const char *operation);
+    // They never throw (a description that cannot be built for want of
+    // memory is dropped), so the common paths need no unwinding state.
+    [[gnu::cold]] bool refuse_closed(const char *operation) noexcept;
+    [[gnu::cold]] bool refuse_id(const void *id, ElementKind kind, const char *operation) noexcept;
+    [[gnu::cold]] sf_point_id refuse_null_position() noexcept;
+    [[gnu::cold]] int32_t refuse_value(uint32_t type, const char *name, int32_t dimension,
+                                       const float *values) noexcept;
+    [[gnu::cold]] int32_t refuse_dimension(const VertexMap &map, uint32_t type, const char *name,
+                                           int32_t dimension) noexcept;
+    [[gnu::cold]] sf_polygon_id refuse_polygon_size(int32_t point_count, const sf_point_id *points) noexcept;
+    [[gnu::cold]] sf_polygon_id refuse_corner(size_t corner, sf_point_id point, uint32_t layer) noexcept;
+    [[gnu::cold]] int32_t refuse_null_output(const char *operation) noexcept;
+    // Records what `describe` returns, unless building it fails.
+    template <class Describe>
+    void note(Describe describe) noexcept {
+        try {
+            log_.record(describe());
+        } catch (...) {
+        }
+    }
     [[gnu::cold]] void *select_unusual(void *map_handle, uint32_t type, const char *name);
     // The layer's map of (type, name) for set_point_vmap, created when
     // missing, and remembered in the write cache.

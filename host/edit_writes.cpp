@@ -127,37 +127,45 @@ void EditSession::keep_for_undo(const VertexMap &map, uint32_t point) {
 
 // ------------------------------------------------------------------ refusals
 
-sf_point_id EditSession::refuse_null_position() {
-    log_.record("add_point: null position");
+sf_point_id EditSession::refuse_null_position() noexcept {
+    note([] { return std::string("add_point: null position"); });
     return nullptr;
 }
 
-int32_t EditSession::refuse_value(uint32_t type, const char *name, int32_t dimension, const float *values) {
-    if (name == nullptr || values == nullptr)
-        log_.record(std::string("set_point_vmap: null ") + (name == nullptr ? "name" : "values"));
-    else
-        log_.record("set_point_vmap: dimension " + std::to_string(dimension) + " for map " + type_text(type) + " \"" +
-                    name + "\" (1 to 4 allowed)");
+int32_t EditSession::refuse_value(uint32_t type, const char *name, int32_t dimension, const float *values) noexcept {
+    note([&] {
+        if (name == nullptr || values == nullptr)
+            return std::string("set_point_vmap: null ") + (name == nullptr ? "name" : "values");
+        return "set_point_vmap: dimension " + std::to_string(dimension) + " for map " + type_text(type) + " \"" + name +
+               "\" (1 to 4 allowed)";
+    });
     return 0;
 }
 
-int32_t EditSession::refuse_dimension(const VertexMap &map, uint32_t type, const char *name, int32_t dimension) {
-    log_.record("set_point_vmap: map " + type_text(type) + " \"" + name + "\" has dimension " +
-                std::to_string(map.dimension()) + ", not " + std::to_string(dimension));
+int32_t EditSession::refuse_dimension(const VertexMap &map, uint32_t type, const char *name,
+                                      int32_t dimension) noexcept {
+    note([&] {
+        return "set_point_vmap: map " + type_text(type) + " \"" + name + "\" has dimension " +
+               std::to_string(map.dimension()) + ", not " + std::to_string(dimension);
+    });
     return 0;
 }
 
-sf_polygon_id EditSession::refuse_polygon_size(int32_t point_count, const sf_point_id *points) {
-    log_.record("add_polygon: " + std::to_string(point_count) + " points" +
-                (points == nullptr ? " at a null address" : ""));
+sf_polygon_id EditSession::refuse_polygon_size(int32_t point_count, const sf_point_id *points) noexcept {
+    note([&] {
+        return "add_polygon: " + std::to_string(point_count) + " points" +
+               (points == nullptr ? " at a null address" : "");
+    });
     return nullptr;
 }
 
-sf_polygon_id EditSession::refuse_corner(size_t corner, sf_point_id point, uint32_t layer) {
+sf_polygon_id EditSession::refuse_corner(size_t corner, sf_point_id point, uint32_t layer) noexcept {
     ElementRef ref;
     if (!resolve(point, "add_polygon", ref)) return nullptr;  // foreign or stale, recorded
     if (ref.layer != layer)
-        log_.record("add_polygon: point " + std::to_string(corner) + " is not in the layer that receives the polygon");
+        note([&] {
+            return "add_polygon: point " + std::to_string(corner) + " is not in the layer that receives the polygon";
+        });
     return nullptr;
 }
 

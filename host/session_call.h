@@ -22,6 +22,17 @@ struct SessionCall<Method> {
         EditSession &session = *static_cast<EditSession *>(state);
         try {
             return (session.*Method)(args...);
+        } catch (...) {
+            // Out of line, so that what the handler needs does not weigh on
+            // the call that succeeds.
+            return failed(session);
+        }
+    }
+
+    // Records the exception being handled; the call's refusal.
+    [[gnu::cold, gnu::noinline]] static R failed(EditSession &session) noexcept {
+        try {
+            throw;
         } catch (const std::exception &failure) {
             session.log_.record(std::string("the host could not complete a call: ") + failure.what());
         } catch (...) {
