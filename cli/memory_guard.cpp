@@ -17,7 +17,11 @@ namespace {
 constexpr uint64_t kPointBytes = 24;          // three doubles
 constexpr uint64_t kPolygonBytes = 12;        // corner span and attributes
 constexpr uint64_t kCornerBytes = 4;          // one point index
-constexpr uint64_t kPresenceBytes = 1;        // a map's has-a-value byte per point
+constexpr uint64_t kMapBlockPoints = host::VertexMap::kBlockPoints;
+// A map block: a presence bit and `dimension` floats per point.
+constexpr uint64_t map_block_bytes(int dimension) {
+    return kMapBlockPoints / 8 + kMapBlockPoints * static_cast<uint64_t>(dimension) * sizeof(float);
+}
 // The plug-in's records: a site and its grid entry per clone; a collected
 // target polygon (record plus its point positions); a point-map slot per
 // background point.
@@ -125,23 +129,19 @@ MemoryEstimate estimate_memory(const MemoryRequest &request) {
     estimate.scene_bytes = add(add(mul(new_points, kPointBytes), mul(estimate.polygons, kPolygonBytes)),
                                mul(estimate.corners, kCornerBytes));
 
-    // A map the layer already has grows by the new points; a new one spans
-    // the whole layer, since values are stored by point index.
-    const auto map_bytes = [&](uint32_t type, const std::string &name, int dimension) {
-        if (new_points == 0) return uint64_t{0};
-        const bool exists = request.foreground != nullptr && request.foreground->find_vmap(type, name) != nullptr;
-        const uint64_t per_point = static_cast<uint64_t>(dimension) * sizeof(float) + kPresenceBytes;
-        return mul(per_point, exists ? new_points : points_after);
-    };
-    estimate.scene_bytes = add(estimate.scene_bytes, map_bytes(SF_VMAP_WGHT, "SF_index", 1));
+    // Maps hold whole blocks: one that every clone writes holds those over
+    // the new points; the numbered morph maps share the clones out, each
+    // holding the blocks its own clones reach (a clone's points span at most
+    // one block more than they fill).
+    const uint64_t range_blocks =
+        new_points == 0 ? 0 : ((points_after - 1) / kMapBlockPoints) - (old_points / kMapBlockPoints) + 1;
+    estimate.scene_bytes = add(estimate.scene_bytes, mul(range_blocks, map_block_bytes(1)));  // "SF_index"
     for (const CloneFootprint::Map &map : clone.maps) {
-        if (map.type == SF_VMAP_MORF && request.auto_morph_maps > 0) {
-            // Each clone writes one of N numbered maps, each spanning the layer up to its last writer.
-            const uint64_t copies = std::min<uint64_t>(static_cast<uint64_t>(request.auto_morph_maps), clones);
-            estimate.scene_bytes = add(estimate.scene_bytes, mul(copies, map_bytes(map.type, map.name + "#", 3)));
-        } else {
-            estimate.scene_bytes = add(estimate.scene_bytes, map_bytes(map.type, map.name, map.dimension));
-        }
+        uint64_t blocks = range_blocks;
+        if (map.type == SF_VMAP_MORF && request.auto_morph_maps > 0 && new_points > 0)
+            blocks = std::min(mul(static_cast<uint64_t>(request.auto_morph_maps), range_blocks),
+                              mul(clones, clone.points / kMapBlockPoints + 2));
+        estimate.scene_bytes = add(estimate.scene_bytes, mul(blocks, map_block_bytes(map.dimension)));
     }
 
     estimate.plugin_bytes = add(add(mul(clones, kSiteBytes), mul(request.target_polygons, kTargetPolygonBytes)),

@@ -4,12 +4,14 @@
 // out-of-memory killer with the user's work half done.
 //
 // The estimate follows how the stand-in host stores a layer (host/scene.h):
-// 24 bytes a point, 12 bytes a polygon plus 4 a corner, and vertex maps held
-// densely by point index, so a map that the clones write costs its floats
-// plus one presence byte for every point of the layer, carrying a value or
-// not. Each clone copies every point that a background polygon uses, with
-// the values those points carry, and writes "SF_index" on each; with "Auto
-// morph maps" N, a morph map is spread over up to N numbered maps.
+// 24 bytes a point, 12 bytes a polygon plus 4 a corner, and vertex maps in
+// blocks of VertexMap::kBlockPoints points (a presence bit and the floats of
+// every point of the block), allocated where a value is first written, so a
+// map that every clone writes costs whole blocks over the clones' points.
+// Each clone copies every point that a background polygon uses, with the
+// values those points carry, and writes "SF_index" on each; with "Auto morph
+// maps" N, a morph map is spread over up to N numbered maps, each holding the
+// blocks its clones reach.
 //
 // Writers stream the layer into the file (io/), so they need a buffer, and
 // glTF's description holds run-length records of polygon sizes and missing

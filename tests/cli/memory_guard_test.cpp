@@ -96,10 +96,11 @@ MemoryRequest sample_request(const Background &b, int64_t clones) {
 
 TEST(MemoryGuard, EstimateFollowsClonesMapsAndOutput) {
     Background b;
-    const MemoryRequest base = sample_request(b, 1000);
+    // Enough clones to fill many map blocks, so that doubling them doubles the blocks.
+    const MemoryRequest base = sample_request(b, 100000);
     const MemoryEstimate one = estimate_memory(base);
     MemoryRequest twice = base;
-    twice.clones = 2000;
+    twice.clones = 200000;
     EXPECT_GT(estimate_memory(twice).scene_bytes, one.scene_bytes + one.scene_bytes * 9 / 10);
     MemoryRequest none = base;
     none.clones = 0;
@@ -108,7 +109,7 @@ TEST(MemoryGuard, EstimateFollowsClonesMapsAndOutput) {
     negative.clones = -5;
     EXPECT_EQ(estimate_memory(negative).scene_bytes, 0u);
 
-    // Each numbered morph map spans the layer.
+    // Each numbered morph map holds its own blocks.
     MemoryRequest morphs = base;
     morphs.auto_morph_maps = 4;
     EXPECT_GT(estimate_memory(morphs).scene_bytes, one.scene_bytes);
