@@ -63,7 +63,7 @@ public:
         // The common case: the current block exists and has room.
         if (offset != 0 && n <= kBlock - offset) [[likely]] {
             const size_t start = size_;
-            std::memcpy(blocks_[size_ >> BlockBits] + offset, values, n * sizeof(T));
+            if (n != 0) std::memcpy(blocks_[size_ >> BlockBits] + offset, values, n * sizeof(T));
             size_ += n;
             return start;
         }

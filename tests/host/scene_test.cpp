@@ -123,6 +123,19 @@ TEST(Layer, PolygonsReadBackAcrossCornerBlocks) {
     }
 }
 
+// A polygon without points (a hostile file can make one) sits between
+// ordinary ones without disturbing their corners.
+TEST(Layer, PolygonWithoutPointsReadsBackEmpty) {
+    Layer layer = layer_with_points(3);
+    const uint32_t tri[3] = {0, 1, 2};
+    layer.add_polygon(1, tri);
+    layer.add_polygon(1, std::span<const uint32_t>{});
+    layer.add_polygon(1, tri);
+    EXPECT_TRUE(layer.polygon_points(1).empty());
+    EXPECT_EQ(std::vector<uint32_t>(layer.polygon_points(2).begin(), layer.polygon_points(2).end()),
+              (std::vector<uint32_t>{0, 1, 2}));
+}
+
 TEST(Layer, RefusedPolygonLeavesTheLayerAsItWas) {
     Layer layer = layer_with_points(3);
     const uint32_t ok[3] = {0, 1, 2};
