@@ -11,9 +11,10 @@
 // Ids: see element_ids.h. Additions go to the first foreground layer. A scan
 // visits the polygons that existed when it started. Maps are found by
 // (type, name) through a small cache keyed by the name's address and
-// confirmed with strcmp, so a plug-in that passes the same name pointer again
-// pays no hashing and no allocation; values are written into contiguous
-// block arrays.
+// confirmed against the name's text (see vmap_cache.h), so a plug-in that
+// passes the same name pointer again pays no hashing and no allocation;
+// values are written into contiguous block arrays, whose blocks come from
+// block_pool.
 //
 // Misuse (foreign or stale ids, calls after end_edit, end_edit twice, a
 // dimension that does not match the map) is refused and recorded in the
