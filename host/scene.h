@@ -93,7 +93,6 @@ public:
     // map's dimension rules out.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
-#pragma GCC diagnostic ignored "-Wstringop-overread"
     void copy_value(const float *from, float *to) const {
         switch (dimension_) {
         case 1: std::memcpy(to, from, 1 * sizeof(float)); break;

@@ -21,7 +21,6 @@ namespace sowfield::host {
 // before it). Reads `name` only up to its first difference from `text`, so
 // never past the end of a shorter string.
 inline bool spells(const char *name, const char *text, uint32_t length) {
-#pragma GCC unroll 8
     for (uint32_t i = 0; i < length; ++i)
         if (name[i] != text[i]) return false;
     return name[length] == '\0';
