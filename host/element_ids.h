@@ -52,13 +52,14 @@ public:
 
     enum class Status { ok, foreign, stale };
 
-    IdCodec() : first_(draw_generation()), generation_(first_) {}
+    IdCodec() : first_(draw_generation()), generation_(first_) { make_keys(); }
 
     // Starts the next generation; ids of this codec's earlier generations
     // become stale.
     void next_generation() {
         generation_ = draw_generation();
         if (generation_ < first_) first_ = generation_;  // the counter wrapped
+        make_keys();
     }
     uint32_t generation() const { return generation_; }
 
@@ -114,8 +115,11 @@ private:
 
     // The generation, the kind bit and the salt: an id of the current
     // generation XORed with it leaves the scrambled index and the layer.
-    uint64_t key(ElementKind kind) const {
-        return (uint64_t{generation_} << 45) | (uint64_t{kind == ElementKind::polygon} << 44) | salt(kind);
+    uint64_t key(ElementKind kind) const { return kind == ElementKind::point ? point_key_ : polygon_key_; }
+    void make_keys() {
+        for (ElementKind kind : {ElementKind::point, ElementKind::polygon})
+            (kind == ElementKind::point ? point_key_ : polygon_key_) =
+                (uint64_t{generation_} << 45) | (uint64_t{kind == ElementKind::polygon} << 44) | salt(kind);
     }
 
     static constexpr uint64_t salt(ElementKind kind) {
@@ -130,6 +134,8 @@ private:
 
     uint32_t first_;
     uint32_t generation_;
+    uint64_t point_key_ = 0;  // key(point) and key(polygon) of generation_
+    uint64_t polygon_key_ = 0;
 };
 
 }  // namespace sowfield::host
