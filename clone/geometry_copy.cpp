@@ -156,11 +156,15 @@ bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
         plans.resize(count);
         new_points.resize(count);
     }
+    // The scratch does not move during the polygon: its addresses are read
+    // once, not again after every call into the host.
+    vertex_plan *const plan_of = plans.data();
+    sf_point_id *const made_of = new_points.data();
     for (size_t i = 0; i < count; ++i) {
-        vertex_plan &plan = plans[i];
+        vertex_plan &plan = plan_of[i];
         if (const sf_point_id *known = point_map.find(polygon.points[i])) {
             plan.create = false;
-            new_points[i] = *known;
+            made_of[i] = *known;
             continue;
         }
         const sf_point_record *record = edit.point_info(edit.state, polygon.points[i]);
@@ -197,13 +201,15 @@ int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {
     if (polygon->point_count < 1 || !plan_vertices(edit, *polygon)) return 0;
 
     const auto count = static_cast<size_t>(polygon->point_count);
+    const vertex_plan *const plan_of = plans.data();
+    sf_point_id *const made_of = new_points.data();
     for (size_t i = 0; i < count; ++i) {
-        const vertex_plan &plan = plans[i];
+        const vertex_plan &plan = plan_of[i];
         if (!plan.create) continue;
         const sf_point_id vertex = polygon->points[i];
         // A polygon that lists a point twice meets it again here, already made.
         if (const sf_point_id *known = point_map.find(vertex)) {
-            new_points[i] = *known;
+            made_of[i] = *known;
             continue;
         }
         const Point q = frame.jitter ? place(plan.position) : plan.placed;
@@ -214,12 +220,12 @@ int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {
         if (!finite) ++non_finite_left_out;
         const sf_point_id made = finite ? edit.add_point(edit.state, q.data()) : nullptr;
         point_map.insert(plan.source, made);
-        new_points[i] = made;
+        made_of[i] = made;
         copy_vertex_maps(edit, vertex, made);
     }
     for (size_t i = 0; i < count; ++i)
-        if (new_points[i] == nullptr) return 0;  // the host refused one of its points
-    edit.add_polygon(edit.state, polygon->type, polygon->id, nullptr, polygon->point_count, new_points.data());
+        if (made_of[i] == nullptr) return 0;  // the host refused one of its points
+    edit.add_polygon(edit.state, polygon->type, polygon->id, nullptr, polygon->point_count, made_of);
     return 0;
 }
 
