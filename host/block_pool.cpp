@@ -1,5 +1,7 @@
 #include "host/block_pool.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -101,11 +103,18 @@ private:
         wanted_ = true;
         if (!helper_started_) {
             helper_started_ = true;
+            // The helper starts with every signal blocked (a new thread
+            // inherits the mask), so signals meant for the process reach
+            // the program's own threads and their handlers, never the helper.
+            sigset_t all, before;
+            sigfillset(&all);
+            const bool masked = ::pthread_sigmask(SIG_BLOCK, &all, &before) == 0;
             try {
                 std::thread(&Pool::help, this).detach();
             } catch (...) {
                 // No helper: take() maps every block itself, as without a pool.
             }
+            if (masked) ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
         }
         wanted_signal_.notify_one();
     }

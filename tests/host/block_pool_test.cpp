@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -61,6 +65,33 @@ TEST(BlockPool, GivenBlocksAreKeptForReuseUpToALimit) {
     give(a, bytes);
     give(b, bytes);
     EXPECT_LE(ready(bytes), 2u);
+}
+
+// A signal sent to the process must reach a thread of the program, never
+// the helper. While this thread blocks SIGUSR1 the helper is the only other
+// thread that could take it; it must stay pending until this thread lets it in.
+volatile sig_atomic_t caught_on = 0;  // 1: this thread, 2: another
+pthread_t test_thread;
+void on_usr1(int) { caught_on = pthread_equal(pthread_self(), test_thread) ? 1 : 2; }
+
+TEST(BlockPool, TheHelperTakesNoSignalMeantForTheProcess) {
+    give(take(odd_size(4)), odd_size(4));  // the helper exists by now
+    ASSERT_TRUE(ready_soon(odd_size(4), 1));
+    test_thread = pthread_self();
+    struct sigaction action {};
+    action.sa_handler = on_usr1;
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &before), 0);
+    sigset_t usr1, mask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &usr1, &mask), 0);
+    ASSERT_EQ(kill(getpid(), SIGUSR1), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(caught_on, 0) << "another thread took the signal";
+    pthread_sigmask(SIG_SETMASK, &mask, nullptr);  // delivered here, now
+    sigaction(SIGUSR1, &before, nullptr);
+    EXPECT_EQ(caught_on, 1);
 }
 
 TEST(BlockPool, SmallBlocksAreNotPooled) {
