@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -51,7 +53,8 @@ protected:
     }
 
     const std::filesystem::path dir = std::filesystem::path(SOWFIELD_BINARY_DIR) / "tests" / "host" / "loader_test";
-    const std::filesystem::path probe_log = dir / "probe.log";
+    // One log per test process: CTest runs tests side by side.
+    const std::filesystem::path probe_log = dir / ("probe-" + std::to_string(getpid()) + ".log");
 };
 
 TEST_F(LoaderTest, RejectsAMissingFile) {
