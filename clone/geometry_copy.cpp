@@ -26,6 +26,12 @@ constexpr int32_t kMorphValues = 3;
 constexpr int32_t kSubpatchWeightValues = 1;
 constexpr int32_t kSpotValues = 3;
 constexpr int32_t kMostValues = 3;
+// A host copies as many floats as its map holds, which need not be the count
+// the map's type implies (a file may bring a three-value UV map). Reading
+// into room for any map a host may keep means such a map can never write past
+// the buffer; only the type's own count is passed on.
+constexpr int32_t kReadRoom = 64;
+static_assert(kReadRoom >= kMostValues);
 
 // What stays the same for every point of one clone, worked out once when the
 // clone starts.
@@ -112,7 +118,7 @@ bool read_value(sf_edit_session &edit, uint32_t type, const char *name, sf_point
 // point (null) has nowhere to take them.
 void copy_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type, int32_t dimension, sf_point_id from,
                sf_point_id to) {
-    float values[kMostValues];
+    float values[kReadRoom];
     for (const vmap_name_node *node = list; node != nullptr; node = node->next) {
         if (read_value(edit, type, node->name, from, values)) write_value(edit, to, type, node->name, dimension, values);
     }
@@ -121,7 +127,7 @@ void copy_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type,
 // Morph displacements turn with the clone but are not moved to the site:
 // they are offsets from the point, not positions.
 void copy_morphs(sf_edit_session &edit, sf_point_id from, sf_point_id to) {
-    float values[kMorphValues];
+    float values[kReadRoom];
     size_t k = 0;
     for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next, ++k) {
         if (!read_value(edit, SF_VMAP_MORF, node->name, from, values)) continue;

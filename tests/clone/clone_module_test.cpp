@@ -50,5 +50,24 @@ TEST_F(ModuleTest, FourClonesOfACubeWithNumberedMorphs) {
     EXPECT_EQ(uv->value_count(), 4u) << "one UV point per clone";
 }
 
+TEST_F(ModuleTest, AMapWiderThanItsTypeIsCopiedWithoutOverrunningThePluginsBuffer) {
+    // Files can bring a map of a known type with more values per point than
+    // the type has; the host hands over all of them.
+    add_quad(world.fg, {0, 0, 0}, {0, 0, 4}, {4, 0, 4}, {4, 0, 0});
+    add_cube(world.bg, {0, 0.5, 0}, 1.0);
+    host::VertexMap &wide = world.bg.add_vmap(SF_VMAP_SPOT, "wide", 4);
+    const float four[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+    for (uint32_t point = 0; point < 8; ++point) wide.set_value(point, four);
+    host.basic_panel().set_post_hook([](host::PanelValues &panel) { return panel.set("Number of Clones", int32_t{2}); });
+    ASSERT_EQ(run(), SF_AFUNC_OK);
+    EXPECT_EQ(world.fg.point_count(), 4u + 16u);
+    // The clones carry the type's own three values.
+    const host::VertexMap *copied = world.fg.find_vmap(SF_VMAP_SPOT, "wide");
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->dimension(), 3);
+    ASSERT_NE(copied->value(4), nullptr);
+    EXPECT_EQ(copied->value(4)[2], 3.0f);
+}
+
 }  // namespace
 }  // namespace sowfield::testing
