@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,14 +14,20 @@
 namespace sowfield::host {
 namespace {
 
+// Names arrive as runtime strings; calling through an out-of-line helper
+// keeps the optimiser from judging the loop against the literals' sizes.
+[[gnu::noinline]] bool spells_text(const std::string &name, const std::string &text) {
+    return spells(name.c_str(), text.c_str(), static_cast<uint32_t>(text.size()));
+}
+
 TEST(Spells, WholeTextAndNothingMore) {
-    EXPECT_TRUE(spells("bulge", "bulge", 5));
-    EXPECT_TRUE(spells("", "", 0));
-    EXPECT_FALSE(spells("bulge1", "bulge", 5));  // longer
-    EXPECT_FALSE(spells("bulg", "bulge", 5));    // shorter: stops at its end
-    EXPECT_FALSE(spells("bulgE", "bulge", 5));
-    EXPECT_FALSE(spells("", "a", 1));
-    EXPECT_FALSE(spells("a", "", 0));
+    EXPECT_TRUE(spells_text("bulge", "bulge"));
+    EXPECT_TRUE(spells_text("", ""));
+    EXPECT_FALSE(spells_text("bulge1", "bulge"));  // longer
+    EXPECT_FALSE(spells_text("bulg", "bulge"));    // shorter: stops at its end
+    EXPECT_FALSE(spells_text("bulgE", "bulge"));
+    EXPECT_FALSE(spells_text("", "a"));
+    EXPECT_FALSE(spells_text("a", ""));
 }
 
 // The write cache of an edit session: a plug-in's map names in a repeating
