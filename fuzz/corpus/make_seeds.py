@@ -152,10 +152,10 @@ def ident(slot):
     return ID | slot
 
 
-def controls(spec):
-    """spec: (slot, 'value' | 'button' | 'popup')."""
+def controls(layout):
+    """layout: (slot, 'value' | 'button' | 'popup')."""
     kinds = {"value": 0, "button": 1, "popup": 2}
-    return bytes([len(spec)] + [slot | kinds[kind] << 6 for slot, kind in spec])
+    return bytes([len(layout)] + [slot | kinds[kind] << 6 for slot, kind in layout])
 
 
 panel = controls([(1, "button"), (2, "value"), (3, "value"), (4, "popup"), (5, "value"), (6, "button")])
