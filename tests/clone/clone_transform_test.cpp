@@ -14,20 +14,15 @@
 #include "numeric/random.h"
 #include "surface/polygon_weight.h"
 
+#include "tests/clone/clone_settings.h"
+
 namespace sowfield {
 namespace {
 
 constexpr double kHalfPi = std::numbers::pi / 2.0;
 constexpr int32_t kSeed = 812;
 
-// Every size factor 1, no jitter, no weights, no angles, no alignment.
-params_typ identity_settings() {
-    params_typ s;
-    s.h_min = s.h_max = s.p_min = s.p_max = s.b_min = s.b_max = 0.0;
-    s.size_variation_x = s.size_variation_y = s.size_variation_z = 0.0;
-    s.h_align_normals = s.p_align_normals = 0;
-    return s;
-}
+using testing::identity_settings;
 
 bool same_bits(const Point &a, const Point &b) { return std::memcmp(&a, &b, sizeof(Point)) == 0; }
 

@@ -15,6 +15,8 @@
 #include "plugin/run_context.h"
 #include "surface/polygon_weight.h"
 
+#include "tests/clone/clone_settings.h"
+
 namespace sowfield {
 namespace {
 
@@ -24,13 +26,7 @@ using testing::map_lists;
 constexpr double kHalfPi = std::numbers::pi / 2.0;
 constexpr int32_t kSeed = 4711;
 
-params_typ identity_settings() {
-    params_typ s;
-    s.h_min = s.h_max = s.p_min = s.p_max = s.b_min = s.b_max = 0.0;
-    s.size_variation_x = s.size_variation_y = s.size_variation_z = 0.0;
-    s.h_align_normals = s.p_align_normals = 0;
-    return s;
-}
+using testing::identity_settings;
 
 clone_site site_at(double x, double y, double z) {
     clone_site site;
