@@ -74,7 +74,7 @@ SceneMark mark_scene(const host::Scene &scene) {
 }
 
 bool unchanged_since(const host::Scene &scene, const SceneMark &mark) {
-    if (scene.layer_count() != mark.points.size()) return false;
+    if (scene.layer_count() < mark.points.size()) return false;
     for (size_t l = 0; l < mark.points.size(); ++l) {
         const Layer &layer = scene.layer(l);
         if (layer.point_count() < mark.points[l] || layer.polygon_count() < mark.polygons[l] ||

@@ -24,7 +24,7 @@ struct SceneMark {
 SceneMark mark_scene(const host::Scene &scene);
 
 // Whether what the mark recorded is still there exactly as it was. The run
-// may add, but not change.
+// may add (layers too), but not change.
 bool unchanged_since(const host::Scene &scene, const SceneMark &mark);
 
 // Whether any layer has more points, polygons or maps than the mark.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz/entries/hint_list_input.h"
+#include "fuzz/entries/mesh_file_input.h"
 #include "fuzz/entries/plugin_run_input.h"
 #include "fuzz/entries/settings_input.h"
 
@@ -26,7 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kFuzzDir = SOWFIELD_FUZZ_DIR;
-const char *const kTargets[] = {"hint_list_fuzzer", "plugin_run_fuzzer", "settings_fuzzer"};
+const char *const kTargets[] = {"hint_list_fuzzer", "plugin_run_fuzzer", "settings_fuzzer", "obj_reader_fuzzer",
+                                 "gltf_reader_fuzzer"};
 
 struct KeptInput {
     std::string target;
@@ -60,6 +62,8 @@ std::vector<uint8_t> read_bytes(const fs::path &path) {
 std::vector<std::string> run_input(const std::string &target, const std::vector<uint8_t> &bytes) {
     if (target == "hint_list_fuzzer") return run_hint_list_input(bytes);
     if (target == "settings_fuzzer") return run_settings_input(bytes);
+    if (target == "obj_reader_fuzzer") return run_obj_input(bytes);
+    if (target == "gltf_reader_fuzzer") return run_gltf_input(bytes);
     return run_plugin_input(bytes);
 }
 
@@ -78,7 +82,7 @@ TEST_P(KeptInputReplay, RunsWithoutProblems) {
 }
 
 std::string test_name(const ::testing::TestParamInfo<KeptInput> &info) {
-    std::string name = info.param.target.substr(0, info.param.target.find('_')) + "_" + info.param.shelf + "_" +
+    std::string name = info.param.target.substr(0, info.param.target.rfind('_')) + "_" + info.param.shelf + "_" +
                        info.param.path.filename().string();
     for (char &c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';

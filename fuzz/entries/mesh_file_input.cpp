@@ -1,0 +1,165 @@
+#include "fuzz/entries/mesh_file_input.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#include "fuzz/entries/scene_checks.h"
+#include "io/mesh_file.h"
+#include "sowfield_host.h"
+
+namespace sowfield::fuzz {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One scratch folder per process, removed at exit: parallel fuzz jobs and
+// test processes never share a file.
+const fs::path &scratch_folder() {
+    static const fs::path folder = [] {
+        fs::path made = fs::temp_directory_path() / ("sowfield-fuzz-" + std::to_string(::getpid()));
+        fs::create_directories(made);
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(fs::temp_directory_path() / ("sowfield-fuzz-" + std::to_string(::getpid())), ignored);
+        });
+        return made;
+    }();
+    return folder;
+}
+
+void write_bytes(const fs::path &path, std::span<const uint8_t> bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write the fuzz input to " + path.string());
+}
+
+// A scene with one layer in it already, so that a reader touching what it
+// should not shows.
+void existing_layer(host::Scene &scene) {
+    host::Layer &layer = scene.add_layer("existing");
+    const uint32_t corners[3] = {layer.add_point({0, 0, 0}), layer.add_point({1, 0, 0}), layer.add_point({0, 0, 1})};
+    layer.add_polygon(SF_POLY_FACE, corners, scene.surface_index("existing surface"), 0);
+    const float weight = 0.25f;
+    layer.add_vmap(SF_VMAP_WGHT, "existing", 1).set_value(1, &weight);
+}
+
+void check_well_formed(const host::Scene &scene, const host::Layer &layer, std::vector<std::string> &problems) {
+    const uint32_t points = layer.point_count();
+    for (uint32_t q = 0; q < layer.polygon_count(); ++q) {
+        const std::span<const uint32_t> corners = layer.polygon_points(q);
+        if (corners.empty()) problems.push_back("polygon " + std::to_string(q) + " has no points");
+        for (uint32_t corner : corners)
+            if (corner >= points) {
+                problems.push_back("polygon " + std::to_string(q) + " uses point " + std::to_string(corner) +
+                                   " of " + std::to_string(points));
+                return;
+            }
+        if (layer.polygon_surface(q) >= scene.surface_count())
+            problems.push_back("polygon " + std::to_string(q) + " names a surface that does not exist");
+    }
+    for (size_t m = 0; m < layer.vmap_count(); ++m) {
+        const host::VertexMap &map = layer.vmap(m);
+        if (map.dimension() < 0 || map.dimension() > 4)
+            problems.push_back("map \"" + map.name() + "\" has dimension " + std::to_string(map.dimension()));
+        if (map.value_count() > points)
+            problems.push_back("map \"" + map.name() + "\" holds values of points that do not exist");
+    }
+}
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Whether the copy read back holds the same points and polygons. glTF keeps
+// positions as floats, so the original is compared rounded to float.
+void check_round_trip(const host::Layer &original, const host::Layer &copy, bool as_float,
+                      std::vector<std::string> &problems) {
+    if (copy.point_count() != original.point_count() || copy.polygon_count() != original.polygon_count()) {
+        problems.push_back("read back " + std::to_string(copy.point_count()) + " points and " +
+                           std::to_string(copy.polygon_count()) + " polygons, not " +
+                           std::to_string(original.point_count()) + " and " +
+                           std::to_string(original.polygon_count()));
+        return;
+    }
+    for (uint32_t p = 0; p < original.point_count(); ++p)
+        for (int axis = 0; axis < 3; ++axis) {
+            const double was = original.position(p)[axis];
+            const double expected = as_float ? static_cast<double>(static_cast<float>(was)) : was;
+            const double now = copy.position(p)[axis];
+            if (!same_bits(expected, now) && !(std::isnan(expected) && std::isnan(now))) {
+                problems.push_back("point " + std::to_string(p) + " moved when written and read back");
+                return;
+            }
+        }
+    for (uint32_t q = 0; q < original.polygon_count(); ++q) {
+        const std::span<const uint32_t> a = original.polygon_points(q);
+        const std::span<const uint32_t> b = copy.polygon_points(q);
+        if (!std::equal(a.begin(), a.end(), b.begin(), b.end())) {
+            problems.push_back("polygon " + std::to_string(q) + " changed when written and read back");
+            return;
+        }
+    }
+}
+
+std::vector<std::string> run_reader(std::span<const uint8_t> bytes, std::string_view extension,
+                                    std::string_view copy_extension, bool positions_as_float) {
+    std::vector<std::string> problems;
+    const fs::path input = scratch_folder() / ("input" + std::string(extension));
+    write_bytes(input, bytes);
+
+    host::Scene scene;
+    existing_layer(scene);
+    const SceneMark before = mark_scene(scene);
+    const uint32_t surfaces_before = scene.surface_count();
+    size_t index = 0;
+    try {
+        index = io::read_mesh_file(input, scene);
+    } catch (const io::MeshFileError &error) {
+        if (std::string_view(error.what()).empty()) problems.push_back("a MeshFileError without a message");
+        if (scene.layer_count() != 1 || scene.surface_count() != surfaces_before || grew_since(scene, before) ||
+            !unchanged_since(scene, before))
+            problems.push_back("a file that failed to load changed the scene");
+        return problems;
+    } catch (const std::exception &other) {
+        problems.push_back(std::string("the reader threw something other than MeshFileError: ") + other.what());
+        return problems;
+    }
+    if (scene.layer_count() != 2 || index != 1) problems.push_back("reading added other than one layer");
+    if (grew_since(scene, before) || !unchanged_since(scene, before))
+        problems.push_back("reading a file changed the layer that was there");
+    if (!problems.empty()) return problems;
+    const host::Layer &layer = scene.layer(index);
+    check_well_formed(scene, layer, problems);
+    if (!problems.empty()) return problems;
+
+    // What we read we must be able to write, and read back as it was.
+    const fs::path copy_path = scratch_folder() / ("copy" + std::string(copy_extension));
+    try {
+        io::write_mesh_file(copy_path, scene, index);
+        host::Scene again;
+        const size_t copy = io::read_mesh_file(copy_path, again);
+        check_round_trip(layer, again.layer(copy), positions_as_float, problems);
+    } catch (const std::exception &failure) {
+        problems.push_back(std::string("writing what was read, or reading it back, failed: ") + failure.what());
+    }
+    return problems;
+}
+
+}  // namespace
+
+std::vector<std::string> run_obj_input(std::span<const uint8_t> bytes) {
+    return run_reader(bytes, ".obj", ".obj", /*positions_as_float=*/false);
+}
+
+std::vector<std::string> run_gltf_input(std::span<const uint8_t> bytes) {
+    return run_reader(bytes, ".gltf", ".glb", /*positions_as_float=*/true);
+}
+
+}  // namespace sowfield::fuzz

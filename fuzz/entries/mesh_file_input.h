@@ -1,0 +1,26 @@
+// One fuzz input for the mesh-file readers: the bytes written to a file of the
+// format's extension and read into a scene that already holds a layer.
+//
+// The reader must either add one well-formed layer or end in one
+// MeshFileError with a message and add nothing: no layer, no surface name,
+// and the layer that was there unchanged. Anything else thrown is a problem.
+// A layer that was read is then written in the same format and read back; the
+// copy must have the same points (bit for bit, or as single-precision floats
+// for glTF, the format's only choice) and the same polygons.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sowfield::fuzz {
+
+// The bytes are the whole of an .obj file.
+std::vector<std::string> run_obj_input(std::span<const uint8_t> bytes);
+
+// The bytes are the whole of a .gltf or .glb file (the reader tells them
+// apart by their content).
+std::vector<std::string> run_gltf_input(std::span<const uint8_t> bytes);
+
+}  // namespace sowfield::fuzz
