@@ -151,7 +151,14 @@ private:
         texture_coordinates_.push_back(uv);
     }
 
-    void material(std::string_view name) { surface_ = name.empty() ? 0 : scene_.surface_index(name); }
+    // A carriage return inside a name (only "\r\n" ends a line here) could
+    // not be written back to an OBJ file, so it is refused on the way in.
+    void material(std::string_view name) {
+        if (name.find('\r') != std::string_view::npos)
+            fail("the material name \"" + std::string(name.substr(0, name.find('\r'))) +
+                 "...\" contains a carriage return");
+        surface_ = name.empty() ? 0 : scene_.surface_index(name);
+    }
 
     // One index of a corner: 1-based, or negative counting back from the
     // latest element of its kind.

@@ -140,6 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadObj{"EmptyFaceWithSpaces", "v 0 0 0\nf   \t\n", "line 2: face has no vertices"},
                       BadObj{"MalformedCorner", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2.5 3\n",
                              "line 4: face has a malformed vertex \"2.5\""},
+                      BadObj{"CarriageReturnInMaterialName", "v 0 0 0\nusemtl bri\rck\r\nf 1 1 1\n",
+                             "line 2: the material name \"bri...\" contains a carriage return"},
                       BadObj{"ContinuedStatement", "v 0 0 0\nf 1 \\\n 2 3\n",
                              "line 2: face refers to vertex 2, but only 1 exist"}),
     [](const auto &param_info) { return std::string(param_info.param.name); });
