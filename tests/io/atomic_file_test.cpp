@@ -2,6 +2,8 @@
 // was and no temporary file behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "io/atomic_file.h"
@@ -68,6 +70,39 @@ TEST(AtomicFile, ATargetThatIsAFolderIsNotReplaced) {
         << message;
     EXPECT_TRUE(std::filesystem::is_directory(folder / "taken.obj"));
     EXPECT_EQ(folder.files(), std::vector<std::string>{"taken.obj"});
+}
+
+// Large files go out in whole blocks from alternating buffers, the last
+// block padded and cut back: the file must hold exactly the bytes given, in
+// order, however the writes were split.
+TEST(AtomicFile, CommittedBytesArriveExactlyAcrossBuffers) {
+    ScratchFolder folder;
+    const auto out = folder / "exact.bin";
+    std::string expected;
+    {
+        io::AtomicFile file(out);
+        uint32_t state = 12345;
+        for (size_t piece : {size_t{1}, size_t{4095}, io::AtomicFile::kBufferSize - 3, size_t{7}, size_t{8193},
+                             io::AtomicFile::kBufferSize, size_t{100}}) {
+            std::string bytes(piece, '\0');
+            for (char &c : bytes) c = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
+            if (piece % 2 == 0) {
+                file.write(bytes);
+            } else {  // the writers' way: reserve, fill, advance, a little at a time
+                for (size_t at = 0; at < piece; at += 1000) {
+                    const size_t n = std::min<size_t>(1000, piece - at);
+                    std::memcpy(file.reserve(n), bytes.data() + at, n);
+                    file.advance(n);
+                }
+            }
+            expected += bytes;
+        }
+        EXPECT_EQ(file.size(), expected.size());
+        file.commit();
+    }
+    EXPECT_EQ(std::filesystem::file_size(out), expected.size());
+    EXPECT_TRUE(read_text(out) == expected) << "the file's bytes differ from those written";
+    EXPECT_EQ(folder.files(), std::vector<std::string>{"exact.bin"});
 }
 
 TEST(AtomicFile, UncommittedBytesNeverReachTheTarget) {

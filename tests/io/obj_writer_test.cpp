@@ -120,6 +120,52 @@ TEST(ObjWriter, RangeWritesOnlyLaterPointsAndPolygonsRenumbered) {
               (std::vector<uint32_t>{3, 4, 5, 6}));
 }
 
+// Large layers are formatted in pieces on two threads; the pieces must join
+// in order, each polygon piece must start on the surface the one before ended
+// on, and the UV numbering must hold across pieces where points lack a UV.
+TEST(ObjWriter, LayersOfManyPiecesRoundTripInOrder) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("many");
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> coordinate(-1e3, 1e3);
+    constexpr uint32_t kPoints = 150001;  // several pieces, the last one short
+    for (uint32_t i = 0; i < kPoints; ++i) layer.add_point({coordinate(random), coordinate(random), i * 0.5});
+    host::VertexMap &uv = layer.add_vmap(SF_VMAP_TXUV, "UV", 2);
+    for (uint32_t i = 0; i < kPoints; ++i) {
+        if (i > 40000 && i % 7 == 0) continue;  // no UV from the second piece on
+        const float value[2] = {static_cast<float>(i) / kPoints, 0.25f};
+        uv.set_value(i, value);
+    }
+    const uint32_t surfaces[3] = {scene.surface_index("stone"), scene.surface_index("moss"), 0};
+    // The surface changes at every polygon, in a cycle of three, so that
+    // pieces of any size but multiples of three start on another surface than
+    // the one before them, the default one included.
+    for (uint32_t i = 0; i + 2 < kPoints; i += 1) {
+        const uint32_t corners[3] = {i, i + 1, i + 2};
+        layer.add_polygon(SF_POLY_FACE, corners, surfaces[i % 3]);
+    }
+    io::write_mesh_file(folder / "many.obj", scene, 0);
+
+    ReadBack back;
+    read_back(folder / "many.obj", back);
+    expect_same_layer(scene, layer, back.scene, back.get(), Kept::obj);
+}
+
+TEST(ObjWriter, AFaultInALaterPieceIsTheOneNamed) {
+    ScratchFolder folder;
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("late");
+    for (uint32_t i = 0; i < 100000; ++i) {
+        const double bad = std::numeric_limits<double>::infinity();
+        layer.add_point({0, i == 70001 || i == 99999 ? bad : 1.0, 0});
+    }
+    const std::filesystem::path out = folder / "late.obj";
+    EXPECT_EQ(error_of([&] { io::write_mesh_file(out, scene, 0); }),
+              "Error writing " + out.string() + ": point 70001 has a coordinate that is not finite");
+    EXPECT_TRUE(folder.files().empty());
+}
+
 TEST(ObjWriter, RefusesWhatTheFileCannotHold) {
     ScratchFolder folder;
     host::Scene scene;
