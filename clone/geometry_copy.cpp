@@ -1,11 +1,13 @@
 #include "clone/geometry_copy.h"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "clone/background_points.h"
 #include "clone/clone_transform.h"
 #include "numeric/random.h"
 #include "plugin/run_context.h"
@@ -47,11 +49,14 @@ struct clone_constants {
 struct vertex_plan {
     bool create = false;  // no copy in this clone yet
     sf_point_id source = nullptr;
+    uint32_t number = 0;  // in the point map and the background table
     Point position;  // in the background
     Point placed;    // on the site, when the frame draws no jitter
 };
 
 clone_constants constants;
+// The background as read by the first clone that met each point.
+background_point_table background;
 // The clone's transform, worked out once when the clone starts.
 clone_frame frame;
 // Scratch of one polygon, kept so that copying allocates nothing once the
@@ -114,41 +119,79 @@ bool read_value(sf_edit_session &edit, uint32_t type, const char *name, sf_point
     return edit.get_point_vmap(edit.state, point, values) != 0;
 }
 
-// Copies `from`'s values in every map of `list` to `to`, unchanged. A refused
-// point (null) has nowhere to take them.
-void copy_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type, int32_t dimension, sf_point_id from,
-               sf_point_id to) {
+// The maps the clones carry, in copy order: "TXUV", "WGHT", "MORF", "MNVW",
+// "SPOT", each list in its own order.
+struct carried_list {
+    const vmap_name_node *const *list;
+    uint32_t type;
+    int32_t dimension;
+};
+const carried_list kCarriedLists[] = {
+    {&txuv_maps, SF_VMAP_TXUV, kUvValues},         {&wght_maps, SF_VMAP_WGHT, kWeightValues},
+    {&morf_maps, SF_VMAP_MORF, kMorphValues},      {&mnvw_maps, SF_VMAP_MNVW, kSubpatchWeightValues},
+    {&spot_maps, SF_VMAP_SPOT, kSpotValues},
+};
+
+size_t carried_map_count() {
+    size_t count = 0;
+    for (const carried_list &carried : kCarriedLists)
+        for (const vmap_name_node *node = *carried.list; node != nullptr; node = node->next) ++count;
+    return count;
+}
+
+// Reads `from`'s value in every carried map, in copy order. A host map with
+// fewer values than its type leaves the rest at zero, not at whatever an
+// earlier read left in the buffer.
+void read_values(sf_edit_session &edit, sf_point_id from, background_value *into) {
     float values[kReadRoom];
-    for (const vmap_name_node *node = list; node != nullptr; node = node->next) {
-        if (read_value(edit, type, node->name, from, values)) write_value(edit, to, type, node->name, dimension, values);
-    }
+    for (const carried_list &carried : kCarriedLists)
+        for (const vmap_name_node *node = *carried.list; node != nullptr; node = node->next, ++into) {
+            std::fill_n(values, carried.dimension, 0.0f);
+            into->present = read_value(edit, carried.type, node->name, from, values);
+            if (into->present) std::copy_n(values, carried.dimension, into->values);
+        }
+}
+
+// Writes the values of a list's maps, unchanged. A refused point (null) has
+// nowhere to take them.
+const background_value *write_maps(sf_edit_session &edit, const vmap_name_node *list, uint32_t type,
+                                   int32_t dimension, const background_value *value, sf_point_id to) {
+    for (const vmap_name_node *node = list; node != nullptr; node = node->next, ++value)
+        if (value->present) write_value(edit, to, type, node->name, dimension, value->values);
+    return value;
 }
 
 // Morph displacements turn with the clone but are not moved to the site:
 // they are offsets from the point, not positions.
-void copy_morphs(sf_edit_session &edit, sf_point_id from, sf_point_id to) {
-    float values[kReadRoom];
+const background_value *write_morphs(sf_edit_session &edit, const background_value *value, sf_point_id to) {
     size_t k = 0;
-    for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next, ++k) {
-        if (!read_value(edit, SF_VMAP_MORF, node->name, from, values)) continue;
-        const Point d = apply_frame(frame, {values[0], values[1], values[2]});
-        values[0] = static_cast<float>(d.x);
-        values[1] = static_cast<float>(d.y);
-        values[2] = static_cast<float>(d.z);
-        write_value(edit, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, values);
+    for (const vmap_name_node *node = morf_maps; node != nullptr; node = node->next, ++k, ++value) {
+        if (!value->present) continue;
+        const Point d = apply_frame(frame, {value->values[0], value->values[1], value->values[2]});
+        const float turned[kMorphValues] = {static_cast<float>(d.x), static_cast<float>(d.y),
+                                            static_cast<float>(d.z)};
+        write_value(edit, to, SF_VMAP_MORF, constants.morph_names[k], kMorphValues, turned);
     }
+    return value;
 }
 
-// The index value goes after the copied weight maps, so it wins over a
-// background map that happens to share its name.
-void copy_vertex_maps(sf_edit_session &edit, sf_point_id from, sf_point_id to) {
-    copy_maps(edit, txuv_maps, SF_VMAP_TXUV, kUvValues, from, to);
-    copy_maps(edit, wght_maps, SF_VMAP_WGHT, kWeightValues, from, to);
+// The values of background point `number` (read from `from` the first time)
+// written to its copy `to`. The index value goes after the copied weight
+// maps, so it wins over a background map that happens to share its name.
+void copy_vertex_maps(sf_edit_session &edit, uint32_t number, sf_point_id from, sf_point_id to) {
+    background_point &point = background.point(number);
+    const background_value *value = background.values(number);
+    if (!point.valued) {
+        read_values(edit, from, background.values(number));
+        point.valued = true;
+    }
+    value = write_maps(edit, txuv_maps, SF_VMAP_TXUV, kUvValues, value, to);
+    value = write_maps(edit, wght_maps, SF_VMAP_WGHT, kWeightValues, value, to);
     if (to != nullptr)
         edit.set_point_vmap(edit.state, to, SF_VMAP_WGHT, kCloneIndexMap, kWeightValues, &constants.index_value);
-    copy_morphs(edit, from, to);
-    copy_maps(edit, mnvw_maps, SF_VMAP_MNVW, kSubpatchWeightValues, from, to);
-    copy_maps(edit, spot_maps, SF_VMAP_SPOT, kSpotValues, from, to);
+    value = write_morphs(edit, value, to);
+    value = write_maps(edit, mnvw_maps, SF_VMAP_MNVW, kSubpatchWeightValues, value, to);
+    write_maps(edit, spot_maps, SF_VMAP_SPOT, kSpotValues, value, to);
 }
 
 // A background position moved into the clone and onto its site.
@@ -173,11 +216,19 @@ bool plan_vertices(sf_edit_session &edit, const sf_polygon_record &polygon) {
             made_of[i] = *known;
             continue;
         }
-        const sf_point_record *record = edit.point_info(edit.state, polygon.points[i]);
-        if (record == nullptr) return false;
+        const uint32_t number = point_map.number(polygon.points[i]);
+        background_point &point = background.point(number);
+        if (!point.described) {
+            const sf_point_record *record = edit.point_info(edit.state, polygon.points[i]);
+            if (record == nullptr) return false;
+            point.position = {record->position[0], record->position[1], record->position[2]};
+            point.id = record->id;
+            point.described = true;
+        }
         plan.create = true;
-        plan.source = record->id;
-        plan.position = {record->position[0], record->position[1], record->position[2]};
+        plan.source = point.id;
+        plan.number = number;
+        plan.position = point.position;
         // Without jitter the transform draws nothing, so it can run here,
         // where the vertices' chains of dependent multiplications overlap
         // instead of each waiting at the point it is added. With jitter it
@@ -194,6 +245,7 @@ void build_clone(const params_typ &settings) {
     draw_clone_transform(settings);
     frame = current_clone_frame(settings);
     point_map.reset();
+    background.prepare(point_map.numbering(), carried_map_count());
     morph_suffix = settings.auto_morph_maps != 0 ? plus_one(generator.int_between(0, settings.auto_morph_maps)) : 0;
     prepare_constants(settings);
     sf_edit_session &edit = *edit_session;
@@ -227,7 +279,7 @@ int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {
         const sf_point_id made = finite ? edit.add_point(edit.state, q.data()) : nullptr;
         point_map.insert(plan.source, made);
         made_of[i] = made;
-        copy_vertex_maps(edit, vertex, made);
+        copy_vertex_maps(edit, plan.number, vertex, made);
     }
     for (size_t i = 0; i < count; ++i)
         if (made_of[i] == nullptr) return 0;  // the host refused one of its points
@@ -237,6 +289,7 @@ int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {
 
 void release_point_map() {
     point_map.release();
+    background.release();
     constants = {};
     frame = {};
     plans = {};

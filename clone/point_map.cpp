@@ -66,6 +66,7 @@ void point_id_map::grow() {
 }
 
 void point_id_map::forget_numbers() {
+    ++numbering_;
     for (size_t k = 0; k < capacity_; ++k) slots_[k].used = 0;
     made_.clear();
     walk_.clear();
@@ -85,6 +86,7 @@ void point_id_map::reset() {
 }
 
 void point_id_map::release() {
+    ++numbering_;
     slots_.reset();
     capacity_ = 0;
     shift_ = 64;

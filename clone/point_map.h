@@ -55,15 +55,28 @@ public:
     // Records `clone` for `source`, which must not be in the map yet.
     void insert(sf_point_id source, sf_point_id clone) {
         assert(!contains(source) && "a background point is created once per clone");
-        // The usual caller has just asked about `source` and been told no.
-        uint32_t number = kNone;
-        const bool just_asked = last_step_ < walk_.size() && last_source_ == source;
-        if (just_asked) number = walk_[last_step_].number;
-        if (number == kNone) number = number_for(source);
-        if (just_asked) walk_[last_step_].number = number;
-        made_[number] = {clone, generation_};
+        made_[number(source)] = {clone, generation_};
         ++size_;
     }
+
+    // The number of `source`: small, dense, given in the order ids are first
+    // met, and the same in every clone until the numbers are forgotten (see
+    // numbering()). Given now when the id has none. Cheapest right after
+    // find(source), the usual order.
+    uint32_t number(sf_point_id source) {
+        const bool just_asked = last_step_ < walk_.size() && last_source_ == source;
+        uint32_t known = just_asked ? walk_[last_step_].number : kNone;
+        if (known == kNone) {
+            known = number_for(source);
+            if (just_asked) walk_[last_step_].number = known;
+        }
+        return known;
+    }
+
+    // Changes whenever the numbers given so far are forgotten (a host that
+    // keeps handing out new ids; the end of a run), so that whatever is kept
+    // by number can tell that it no longer applies.
+    uint64_t numbering() const { return numbering_; }
 
     // Forgets every entry; the memory is kept for the next clone.
     void reset();
@@ -125,6 +138,7 @@ private:
     size_t size_ = 0;
     size_t largest_ = 0;  // the most entries any clone had
     uint32_t generation_ = 1;
+    uint64_t numbering_ = 0;
 };
 
 }  // namespace sowfield

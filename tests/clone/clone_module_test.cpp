@@ -2,6 +2,7 @@
 // foreground holds after a run, and that no call broke the contract.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -67,6 +68,57 @@ TEST_F(ModuleTest, AMapWiderThanItsTypeIsCopiedWithoutOverrunningThePluginsBuffe
     EXPECT_EQ(copied->dimension(), 3);
     ASSERT_NE(copied->value(4), nullptr);
     EXPECT_EQ(copied->value(4)[2], 3.0f);
+}
+
+// The background is read from the host by the first clone that meets a
+// point; every later clone must carry exactly the same values (morphs aside,
+// which turn with each clone).
+TEST_F(ModuleTest, EveryCloneCarriesTheBackgroundsValues) {
+    add_quad(world.fg, {0, 0, 0}, {0, 0, 4}, {4, 0, 4}, {4, 0, 0});
+    const uint32_t first = add_cube(world.bg, {0, 0.5, 0}, 1.0);
+    host::VertexMap &narrow = world.bg.add_vmap(SF_VMAP_SPOT, "narrow", 1);  // fewer values than the type
+    std::set<std::vector<float>> background_uvs;
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t point = first + k;
+        if (k != 5) set_uv(world.bg, "uv", point, 0.125f * static_cast<float>(k), 1.0f - 0.0625f * k);
+        if (k != 5) background_uvs.insert({0.125f * static_cast<float>(k), 1.0f - 0.0625f * k});
+        const float lone = 10.0f + static_cast<float>(k);
+        narrow.set_value(point, &lone);
+    }
+    constexpr uint32_t kClones = 5;
+    host.basic_panel().set_post_hook([](host::PanelValues &panel) { return panel.set("Number of Clones", int32_t{5}); });
+    ASSERT_EQ(run(), SF_AFUNC_OK);
+    ASSERT_EQ(world.fg.point_count(), 4u + 8u * kClones);
+
+    const host::VertexMap *uv = world.fg.find_vmap(SF_VMAP_TXUV, "uv");
+    const host::VertexMap *spot = world.fg.find_vmap(SF_VMAP_SPOT, "narrow");
+    ASSERT_NE(uv, nullptr);
+    ASSERT_NE(spot, nullptr);
+    EXPECT_EQ(uv->value_count(), 7u * kClones) << "the point without a UV has none in any clone";
+    EXPECT_EQ(spot->value_count(), 8u * kClones);
+    std::set<std::vector<float>> first_clone_uvs;
+    // Every clone makes its points in the same order, so the k-th point of
+    // each clone copies the same background point.
+    for (uint32_t k = 0; k < 8; ++k) {
+        const float *uv0 = uv->value(4 + k);
+        if (uv0 != nullptr) first_clone_uvs.insert({uv0[0], uv0[1]});
+        const float *spot0 = spot->value(4 + k);
+        ASSERT_NE(spot0, nullptr);
+        EXPECT_EQ(spot0[1], 0.0f) << "the values a narrower map lacks are zero";
+        EXPECT_EQ(spot0[2], 0.0f) << "the values a narrower map lacks are zero";
+        for (uint32_t clone = 1; clone < kClones; ++clone) {
+            const uint32_t point = 4 + 8 * clone + k;
+            const float *uvk = uv->value(point);
+            ASSERT_EQ(uvk == nullptr, uv0 == nullptr) << "clone " << clone << ", point " << k;
+            if (uvk != nullptr) {
+                EXPECT_TRUE(uvk[0] == uv0[0] && uvk[1] == uv0[1]) << "clone " << clone;
+            }
+            const float *spotk = spot->value(point);
+            ASSERT_NE(spotk, nullptr);
+            EXPECT_TRUE(std::equal(spotk, spotk + 3, spot0)) << "clone " << clone << ", point " << k;
+        }
+    }
+    EXPECT_EQ(first_clone_uvs, background_uvs);
 }
 
 }  // namespace
