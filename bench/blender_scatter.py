@@ -21,9 +21,14 @@ Prints "RESULT sites=<n> new_points=<m>" at the end.
 import argparse
 import math
 import sys
-import time
 
 import bpy
+import numpy
+
+# Debian 12's Blender 3.4 glTF add-on still uses numpy.bool, an alias that
+# NumPy 1.24 (Debian 12's) removed; it means the builtin bool.
+if not hasattr(numpy, "bool"):
+    numpy.bool = bool
 
 
 def parse_args():

@@ -38,13 +38,17 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 BLENDER_SCRIPT = ROOT / "bench" / "blender_scatter.py"
 MEMORY_GUARD_EXIT = 7
+# Blender's Python finds its library through the python3 first on PATH; an
+# interpreter of another installation (pyenv, a virtual environment) would
+# hide the system's NumPy from it, so Blender runs with the system PATH.
+BLENDER_ENV = dict(os.environ, PATH=os.pathsep.join(["/usr/local/bin", "/usr/bin", "/bin"]))
 
 
-def run_timed(command, cwd):
+def run_timed(command, cwd, env=None):
     """Runs a command under /usr/bin/time; returns (exit code, seconds, peak KiB, stdout)."""
     with tempfile.NamedTemporaryFile("r", suffix=".time") as timing:
         completed = subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", timing.name] + command,
-                                   cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                                   cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         fields = timing.read().split()
     seconds = float(fields[-2]) if len(fields) >= 2 else float("nan")
     peak_kib = int(fields[-1]) if len(fields) >= 2 else 0
@@ -78,7 +82,7 @@ def blender_command(inputs, case, calibration, output):
     obj = inputs / ("object.glb" if case.workload == "W2" else "object.obj")
     distance, density = calibration
     mode = "distribute" if case.workload == "W1" else "realize"
-    command = ["blender", "-b", "--factory-startup", "--python", str(BLENDER_SCRIPT), "--",
+    command = ["blender", "-b", "--factory-startup", "--python-exit-code", "1", "--python", str(BLENDER_SCRIPT), "--",
                "--surface", str(inputs / "surface.obj"), "--object", str(obj), "--count", str(case.count),
                "--distance", repr(distance), "--density", repr(density), "--mode", mode]
     if output:
@@ -87,54 +91,67 @@ def blender_command(inputs, case, calibration, output):
 
 
 def calibrate(inputs, count):
-    completed = subprocess.run(["blender", "-b", "--factory-startup", "--python", str(BLENDER_SCRIPT), "--",
+    completed = subprocess.run(["blender", "-b", "--factory-startup", "--python-exit-code", "1",
+                                "--python", str(BLENDER_SCRIPT), "--",
                                 "--surface", str(inputs / "surface.obj"), "--object", str(inputs / "object.obj"),
                                 "--count", str(count), "--mode", "calibrate"],
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=BLENDER_ENV)
     match = re.search(r"CALIBRATED distance=(\S+) density=(\S+)", completed.stdout)
     if not match:
-        raise SystemExit(f"Blender calibration failed:\n{completed.stderr[-2000:]}")
+        raise SystemExit(f"Blender calibration failed:\n{(completed.stdout + completed.stderr)[-2000:]}")
     return float(match.group(1)), float(match.group(2))
 
 
-def new_points_of_sowfield(stdout):
+def counted_by_sowfield(stdout):
+    """(sites, new points) of a run, from its JSON summary."""
     try:
-        return int(json.loads(stdout)["added"]["points"])
+        summary = json.loads(stdout)
+        return int(summary["clones"]), int(summary["added"]["points"])
     except (ValueError, KeyError, TypeError):
-        return 0
+        return 0, 0
 
 
-def new_points_of_blender(stdout):
+def counted_by_blender(stdout):
     match = re.search(r"RESULT sites=(\d+) new_points=(\d+)", stdout)
-    return int(match.group(2)) if match else 0
+    return (int(match.group(1)), int(match.group(2))) if match else (0, 0)
 
 
-def measure(label, command, cwd, output, parse_points):
-    code, seconds, peak_kib, stdout = run_timed(command, cwd)
+def measure(label, case, command, cwd, output, parse_counts, env=None):
+    code, seconds, peak_kib, stdout = run_timed(command, cwd, env)
     size = output.stat().st_size if output and output.exists() else 0
     if output and output.exists():
         output.unlink()
+    sites, new_points = parse_counts(stdout)
+    # A run that made nothing (a failed import, say) is a failure, not a time.
+    made = sites if case.workload == "W1" else new_points
+    if code == 0 and made == 0:
+        sys.stderr.write(f"{label} made nothing for {case.name}; not counted\n")
+        code = -1
     return {"tool": label, "code": code, "seconds": seconds, "peak_mib": peak_kib / 1024.0,
-            "new_points": parse_points(stdout), "output_bytes": size}
+            "sites": sites, "new_points": new_points, "output_bytes": size}
 
 
-def summarise(runs):
+def summarise(case, runs):
     ok = [r for r in runs if r["code"] == 0]
     if not ok:
         return None
     seconds = statistics.median(r["seconds"] for r in ok)
-    new_points = ok[0]["new_points"]
-    return {"seconds": seconds, "peak_mib": max(r["peak_mib"] for r in ok), "new_points": new_points,
-            "points_per_second": new_points / seconds if seconds > 0 else 0.0,
+    # W1 makes sites; the others are measured by the points they add.
+    made = ok[0]["sites"] if case.workload == "W1" else ok[0]["new_points"]
+    return {"seconds": seconds, "peak_mib": max(r["peak_mib"] for r in ok), "sites": ok[0]["sites"],
+            "new_points": ok[0]["new_points"], "per_second": made / seconds if seconds > 0 else 0.0,
             "output_mb": ok[0]["output_bytes"] / 1e6, "runs": len(ok)}
 
 
 def format_row(case, ours, theirs):
+    unit = "sites/s" if case.workload == "W1" else "new pts/s"
+
     def cell(s):
         if s is None:
-            return "refused" if s is None else ""
-        return f"{s['seconds']:.2f} s, {s['peak_mib']:.0f} MiB, {s['points_per_second'] / 1e6:.1f} M pts/s" + (
-            f", {s['output_mb']:.0f} MB" if s["output_mb"] else "")
+            return "failed"
+        return f"{s['seconds']:.2f} s, {s['peak_mib']:.0f} MiB, {s['per_second'] / 1e6:.2f} M {unit}" + (
+            f", {s['output_mb']:.0f} MB" if s["output_mb"] else "") + (
+            f" ({s['sites']:,} sites)" if case.workload == "W1" else "")
     ratio = ""
     if ours and theirs and ours["seconds"] > 0:
         ratio = f"{theirs['seconds'] / ours['seconds']:.1f}x"
@@ -187,16 +204,16 @@ def main():
             calibrations[case.count] = calibrate(inputs, case.count)
         ours_runs, theirs_runs = [], []
         for _ in range(args.runs):
-            ours_runs.append(measure("sowfield", sowfield_command(tool, inputs, case, output), work, output,
-                                     new_points_of_sowfield))
+            ours_runs.append(measure("sowfield", case, sowfield_command(tool, inputs, case, output), work, output,
+                                     counted_by_sowfield))
             if ours_runs[-1]["code"] == MEMORY_GUARD_EXIT:
                 break
             if blender_here:
-                theirs_runs.append(measure("blender", blender_command(inputs, case, calibrations[case.count],
-                                                                      blender_output),
-                                           work, blender_output, new_points_of_blender))
-        ours = summarise(ours_runs)
-        theirs = summarise(theirs_runs) if blender_here else None
+                theirs_runs.append(measure("blender", case,
+                                           blender_command(inputs, case, calibrations[case.count], blender_output),
+                                           work, blender_output, counted_by_blender, BLENDER_ENV))
+        ours = summarise(case, ours_runs)
+        theirs = summarise(case, theirs_runs) if blender_here else None
         if ours is None and ours_runs and ours_runs[-1]["code"] == MEMORY_GUARD_EXIT:
             print(f"| {case.name} | refused by the memory guard | - | |")
         else:
