@@ -6,7 +6,9 @@
 // and the layer that was there unchanged. Anything else thrown is a problem.
 // A layer that was read is then written in the same format and read back; the
 // copy must have the same points (bit for bit, or as single-precision floats
-// for glTF, the format's only choice) and the same polygons.
+// for glTF, the format's only choice) and the same polygons. (A glTF whose
+// node transforms carry a point beyond single precision is not written back:
+// the format cannot hold it, and the writer says so.)
 #pragma once
 
 #include <cstdint>
