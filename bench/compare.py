@@ -35,6 +35,8 @@ import sys
 import tempfile
 from pathlib import Path
 
+from timing import run_timed
+
 ROOT = Path(__file__).resolve().parent.parent
 BLENDER_SCRIPT = ROOT / "bench" / "blender_scatter.py"
 MEMORY_GUARD_EXIT = 7
@@ -42,19 +44,6 @@ MEMORY_GUARD_EXIT = 7
 # interpreter of another installation (pyenv, a virtual environment) would
 # hide the system's NumPy from it, so Blender runs with the system PATH.
 BLENDER_ENV = dict(os.environ, PATH=os.pathsep.join(["/usr/local/bin", "/usr/bin", "/bin"]))
-
-
-def run_timed(command, cwd, env=None):
-    """Runs a command under /usr/bin/time; returns (exit code, seconds, peak KiB, stdout)."""
-    with tempfile.NamedTemporaryFile("r", suffix=".time") as timing:
-        completed = subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", timing.name] + command,
-                                   cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-        fields = timing.read().split()
-    seconds = float(fields[-2]) if len(fields) >= 2 else float("nan")
-    peak_kib = int(fields[-1]) if len(fields) >= 2 else 0
-    if completed.returncode not in (0, MEMORY_GUARD_EXIT):
-        sys.stderr.write(completed.stderr[-2000:])
-    return completed.returncode, seconds, peak_kib, completed.stdout
 
 
 class Case:
@@ -117,7 +106,9 @@ def counted_by_blender(stdout):
 
 
 def measure(label, case, command, cwd, output, parse_counts, env=None):
-    code, seconds, peak_kib, stdout = run_timed(command, cwd, env)
+    code, seconds, peak_bytes, stdout, stderr = run_timed(command, cwd, env)
+    if code not in (0, MEMORY_GUARD_EXIT):
+        sys.stderr.write(stderr[-2000:])
     size = output.stat().st_size if output and output.exists() else 0
     if output and output.exists():
         output.unlink()
@@ -127,7 +118,7 @@ def measure(label, case, command, cwd, output, parse_counts, env=None):
     if code == 0 and made == 0:
         sys.stderr.write(f"{label} made nothing for {case.name}; not counted\n")
         code = -1
-    return {"tool": label, "code": code, "seconds": seconds, "peak_mib": peak_kib / 1024.0,
+    return {"tool": label, "code": code, "seconds": seconds, "peak_mib": peak_bytes / 2**20,
             "sites": sites, "new_points": new_points, "output_bytes": size}
 
 

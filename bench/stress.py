@@ -27,6 +27,8 @@ import sys
 import tempfile
 from pathlib import Path
 
+from timing import run_timed
+
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY_GUARD_EXIT = 7
 IMPOSSIBLE_COUNT = 2_000_000_000
@@ -50,17 +52,6 @@ def clones_that_fit(tool, inputs):
     if not match:
         raise SystemExit(f"the refusal gave no count that fits: {summary.get('error')!r}")
     return int(match.group(1)), summary
-
-
-def timed(command, env=None):
-    """Runs a command under /usr/bin/time: (exit code, seconds, peak bytes, stdout, stderr)."""
-    with tempfile.NamedTemporaryFile("r", suffix=".time") as timing:
-        completed = subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", timing.name, *command],
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-        fields = timing.read().split()
-    seconds = float(fields[-2]) if len(fields) >= 2 else float("nan")
-    peak = int(fields[-1]) * 1024 if len(fields) >= 2 else 0
-    return completed.returncode, seconds, peak, completed.stdout, completed.stderr
 
 
 def report(title, clones, code, seconds, peak, stdout):
@@ -104,7 +95,7 @@ def main():
         # the next; the run keeps a margin so that it is not refused for that.
         clones = fit * MARGIN_PERCENT // 100
         print(f"memory guard: {fit:,} clones fit in {limit / 2**30:.1f} GiB available; running {clones:,}")
-        code, seconds, peak, stdout, stderr = timed(scatter_command(tool, inputs, clones))
+        code, seconds, peak, stdout, stderr = run_timed(scatter_command(tool, inputs, clones))
         report("largest run", clones, code, seconds, peak, stdout)
         if code != 0:
             sys.stderr.write(stderr[-2000:])
@@ -116,8 +107,8 @@ def main():
                 raise SystemExit(f"{sanitized_tool} is missing: build it with the asan preset")
             env = dict(os.environ, ASAN_OPTIONS="detect_leaks=1:halt_on_error=1",
                        UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
-            code, seconds, peak, stdout, stderr = timed(
-                scatter_command(sanitized_tool, inputs, args.sanitized_clones), env)
+            code, seconds, peak, stdout, stderr = run_timed(
+                scatter_command(sanitized_tool, inputs, args.sanitized_clones), env=env)
             report("under the sanitizers", args.sanitized_clones, code, seconds, peak, stdout)
             reports = [line for line in stderr.splitlines() if "Sanitizer" in line or "runtime error" in line]
             if code != 0 or reports:
