@@ -35,7 +35,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-from timing import run_timed
+from timing import release_programs, run_timed
 
 ROOT = Path(__file__).resolve().parent.parent
 BLENDER_SCRIPT = ROOT / "bench" / "blender_scatter.py"
@@ -159,13 +159,7 @@ def main():
     parser.add_argument("--json", help="also write the results here")
     args = parser.parse_args()
 
-    build = Path(args.build_dir)
-    tool = build / "cli" / "sowfield"
-    make_inputs = build / "bench" / "inputs" / "make_bench_inputs"
-    for needed in (tool, make_inputs):
-        if not needed.exists():
-            raise SystemExit(f"{needed} is missing: build the release preset first "
-                             "(cmake --workflow --preset release)")
+    tool, make_inputs = release_programs(args.build_dir)
     use_blender = not args.no_blender and shutil.which("blender") is not None
     if not args.no_blender and not use_blender:
         print("Blender not found: measuring Sowfield alone (apt-get install blender python3-numpy to compare).")

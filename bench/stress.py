@@ -27,7 +27,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-from timing import run_timed
+from timing import release_programs, run_timed
 
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY_GUARD_EXIT = 7
@@ -73,12 +73,7 @@ def main():
     parser.add_argument("--work", help="folder for the inputs (default: a temporary one)")
     args = parser.parse_args()
 
-    build = Path(args.build_dir)
-    tool = build / "cli" / "sowfield"
-    make_inputs = build / "bench" / "inputs" / "make_bench_inputs"
-    for needed in (tool, make_inputs):
-        if not needed.exists():
-            raise SystemExit(f"{needed} is missing: build the release preset first (cmake --workflow --preset release)")
+    tool, make_inputs = release_programs(args.build_dir)
     if shutil.which("/usr/bin/time") is None:
         raise SystemExit("/usr/bin/time is missing: apt-get install time")
 

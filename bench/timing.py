@@ -1,8 +1,10 @@
-"""Running a command under /usr/bin/time, for the benchmark scripts."""
+"""What the benchmark scripts share: the release build's programs, and running
+a command under /usr/bin/time."""
 
 import subprocess
 import tempfile
 from collections import namedtuple
+from pathlib import Path
 
 Timed = namedtuple("Timed", "code seconds peak_bytes stdout stderr")
 
@@ -17,3 +19,16 @@ def run_timed(command, cwd=None, env=None):
     seconds = float(fields[-2]) if len(fields) >= 2 else float("nan")
     peak = int(fields[-1]) * 1024 if len(fields) >= 2 else 0
     return Timed(completed.returncode, seconds, peak, completed.stdout, completed.stderr)
+
+
+def release_programs(build_dir):
+    """The tool and the input generator of a release build, as (tool,
+    make_inputs); exits with a message saying how to build them when missing."""
+    build = Path(build_dir)
+    tool = build / "cli" / "sowfield"
+    make_inputs = build / "bench" / "inputs" / "make_bench_inputs"
+    for needed in (tool, make_inputs):
+        if not needed.exists():
+            raise SystemExit(f"{needed} is missing: build the release preset first "
+                             "(cmake --workflow --preset release)")
+    return tool, make_inputs

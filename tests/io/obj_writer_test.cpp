@@ -14,6 +14,15 @@
 namespace sowfield::testing {
 namespace {
 
+// Writes layer 0 of `scene` as OBJ to `path`, reads it back and expects the
+// same layer: positions bit for bit, polygons, surfaces, the first UV map.
+void expect_obj_round_trip(const std::filesystem::path &path, const host::Scene &scene, const host::Layer &layer) {
+    io::write_mesh_file(path, scene, 0);
+    ReadBack back;
+    read_back(path, back);
+    expect_same_layer(scene, layer, back.scene, back.get(), Kept::obj);
+}
+
 TEST(ObjWriter, RichLayerRoundTripsWithExactDoubles) {
     ScratchFolder folder;
     host::Scene scene;
@@ -45,10 +54,7 @@ TEST(ObjWriter, RandomDoublesOfEveryMagnitudeComeBackBitForBit) {
         }
         layer.add_point(p);
     }
-    io::write_mesh_file(folder / "random.obj", scene, 0);
-    ReadBack back;
-    read_back(folder / "random.obj", back);
-    expect_same_layer(scene, layer, back.scene, back.get(), Kept::obj);
+    expect_obj_round_trip(folder / "random.obj", scene, layer);
 }
 
 TEST(ObjWriter, WritesShortestNumbersSurfaceRunsAndElementsBySize) {
@@ -145,11 +151,7 @@ TEST(ObjWriter, LayersOfManyPiecesRoundTripInOrder) {
         const uint32_t corners[3] = {i, i + 1, i + 2};
         layer.add_polygon(SF_POLY_FACE, corners, surfaces[i % 3]);
     }
-    io::write_mesh_file(folder / "many.obj", scene, 0);
-
-    ReadBack back;
-    read_back(folder / "many.obj", back);
-    expect_same_layer(scene, layer, back.scene, back.get(), Kept::obj);
+    expect_obj_round_trip(folder / "many.obj", scene, layer);
 }
 
 TEST(ObjWriter, AFaultInALaterPieceIsTheOneNamed) {
