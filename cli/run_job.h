@@ -15,6 +15,7 @@
 #include "host/panel_service.h"
 #include "host/plugin_loader.h"
 #include "host/scene.h"
+#include "io/mesh_file.h"
 
 namespace sowfield::cli {
 
@@ -33,6 +34,7 @@ struct RunOptions {
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
+    std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };
 
 // Adds the options above to a command; `default_output` is shown in the
@@ -75,6 +77,7 @@ private:
     int guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon);
+    void write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range);
 
     const RunOptions &options_;
     RunSummary summary_;
