@@ -13,6 +13,7 @@
 #include "cli/memory_guard.h"
 #include "cli/plugin_location.h"
 #include "cli/setting_names.h"
+#include "host/calendar_clock.h"
 #include "host/host.h"
 #include "host/panel_view.h"
 #include "io/clone_instances.h"
@@ -111,6 +112,11 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
         ->type_name("FILE.json");
     command.add_option("--plugin", options.plugin, "The plug-in module to load (default: libsowfield.so beside the tool)")
         ->type_name("PATH");
+    command.add_option("--clock", options.clock,
+                       "The calendar time given to the plug-in, in seconds since 1970 (default: now); it fixes "
+                       "what \"Random Seed\" does not: sizes, angles, jitter, morph numbers, density draws")
+        ->type_name("SECONDS")
+        ->check(CLI::NonNegativeNumber);
     command.add_flag("-q,--quiet", options.quiet, "No progress bars");
     auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
     command.add_flag("--force", options.force, "Run even when the memory guard says the result will not fit");
@@ -152,6 +158,7 @@ int Job::finish(int code) {
         else
             line << "; nothing written (--no-output)";
         if (summary_.instances) line << instances_text(*summary_.instances);
+        line << "; repeat with --clock " << summary_.clock;
         std::cout << line.str() << "\n" << std::flush;
     }
     return code;
@@ -210,6 +217,9 @@ int Job::load_plugin() {
     try {
         const fs::path path = locate_plugin(options_.plugin, current_executable());
         summary_.plugin = path.string();
+        // The plug-in reads the calendar time as its library loads.
+        summary_.clock = options_.clock.value_or(host::real_calendar_time());
+        host::set_calendar_clock(summary_.clock);
         library_.emplace(host::PluginLibrary::open(path));
         sowfield_server(*library_);
     } catch (const PluginNotFound &error) {
@@ -336,15 +346,16 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     if (options_.save_settings)
         if (const int failed = save_settings(outcome->closing); failed != exit_ok) return failed;
     if (options_.no_output || !options_.output) return exit_ok;
-    return write_output(scene, points_before, polygons_before);
+    return write_output(scene, points_before, polygons_before, outcome->closing);
 }
 
-void Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range) {
+void Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
+                          std::string_view provenance_json) {
     const size_t foreground = scene.foreground.front();
     const io::CloneInstances found =
         io::find_clone_instances(scene, foreground, scene.background, first_point, first_polygon);
     const io::InstanceMode mode = *options_.instances == "nodes" ? io::InstanceMode::nodes : io::InstanceMode::gpu;
-    io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode);
+    io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json);
     RunSummary::Instances &instances = summary_.instances.emplace();
     instances.mode = *options_.instances;
     instances.instanced = found.placed.size();
@@ -363,7 +374,8 @@ int Job::save_settings(const host::PanelSnapshot &accepted) {
     return exit_ok;
 }
 
-int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon) {
+int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
+                      const host::PanelSnapshot &accepted) {
     const fs::path &path = *options_.output;
     io::WriteRange range;
     if (options_.clones_only) range = {first_point, first_polygon};
@@ -374,10 +386,11 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
         // the write, and one that came meanwhile then takes the result away.
         InterruptsHeld held;
         try {
+            const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
             if (options_.instances)
-                write_instanced(scene, first_point, first_polygon, range);
+                write_instanced(scene, first_point, first_polygon, range, provenance);
             else
-                io::write_mesh_file(path, scene, scene.foreground.front(), range);
+                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance);
         } catch (const io::MeshFileError &error) {
             held.release();
             return fail(exit_write_failed, error.what());

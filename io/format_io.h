@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "host/scene.h"
 #include "io/atomic_file.h"
@@ -45,7 +46,7 @@ public:
     virtual void write_binary(const std::function<void(const void *, size_t)> &write) const = 0;
 };
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                const GltfAddition *addition = nullptr);
+                std::string_view provenance_json = {}, const GltfAddition *addition = nullptr);
 
 // The parts of a layer that a WriteRange selects, checked: the range lies in
 // the layer and every selected polygon uses only selected points.

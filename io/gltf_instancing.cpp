@@ -172,17 +172,17 @@ host::Layer remaining_geometry(const host::Layer &layer, WriteRange range, const
 }  // namespace
 
 void write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
-                          const CloneInstances &instances, InstanceMode mode) {
+                          const CloneInstances &instances, InstanceMode mode, std::string_view provenance_json) {
     const Format format = format_for(path);
     if (format == Format::obj)
         throw MeshFileError("Error writing " + path.string() + ": OBJ has no instancing; write .glb or .gltf");
-    if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range);
+    if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range, provenance_json);
     const Instancing instancing(instances, mode);
     detail::write_atomically(path, [&](AtomicFile &out) {
         const host::Layer &source = scene.layer(layer);
         detail::select_for_writing(out, source, range);
         const host::Layer rest = remaining_geometry(source, range, instances);
-        detail::write_gltf(out, scene, rest, {}, format == Format::glb, &instancing);
+        detail::write_gltf(out, scene, rest, {}, format == Format::glb, provenance_json, &instancing);
     });
 }
 

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/scene.h"
@@ -42,8 +43,9 @@ enum class InstanceMode { gpu, nodes };
 // Writes `layer` of the scene within `range` as write_mesh_file does, to a
 // .gltf or .glb path, with the clones of `instances.placed` as instances of
 // one mesh. Throws MeshFileError, leaving no file, on any failure.
+// `provenance_json` as write_mesh_file takes it.
 void write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
-                          const CloneInstances &instances, InstanceMode mode);
+                          const CloneInstances &instances, InstanceMode mode, std::string_view provenance_json = {});
 
 namespace detail {
 

@@ -25,6 +25,7 @@
 
 #include "io/format_io.h"
 #include "io/gltf_record.h"
+#include "sowfield_version.h"
 #include "sowfield_host.h"
 
 namespace sowfield::io::detail {
@@ -195,14 +196,19 @@ private:
 class GltfWriter {
 public:
     GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-               const GltfAddition *addition = nullptr)
-        : out_(out), scene_(scene), layer_(layer), binary_(binary), selection_(select_for_writing(out, layer, range)),
+               std::string_view provenance_json, const GltfAddition *addition = nullptr)
+        : out_(out),
+          scene_(scene),
+          layer_(layer),
+          binary_(binary),
+          provenance_json_(provenance_json),
+          selection_(select_for_writing(out, layer, range)),
           addition_(addition) {}
 
     void write() {
         plan();
         if (addition_) {
-            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_);
+            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "");
             shared_->plan();
         }
         const std::string json = describe();
@@ -361,7 +367,8 @@ private:
     std::string describe() {
         tinygltf::Model model;
         model.asset.version = "2.0";
-        model.asset.generator = "Sowfield 1.6";
+        model.asset.generator = "Sowfield " SOWFIELD_VERSION;
+        if (!provenance_json_.empty()) model.asset.extras = gltf::json_value(provenance_json_);
         // An empty layer is a file of no scene at all (an empty scene would
         // serialise as null, which the format does not allow).
         if (points() == 0 && !addition_) return serialise(model);
@@ -603,6 +610,7 @@ private:
     const host::Scene &scene_;
     const host::Layer &layer_;
     bool binary_;
+    std::string_view provenance_json_;
     WriteSelection selection_;
     std::vector<double> position_min_, position_max_;
     std::vector<MapPlan> maps_;
@@ -617,8 +625,8 @@ private:
 }  // namespace
 
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                const GltfAddition *addition) {
-    GltfWriter(out, scene, layer, range, binary, addition).write();
+                std::string_view provenance_json, const GltfAddition *addition) {
+    GltfWriter(out, scene, layer, range, binary, provenance_json, addition).write();
 }
 
 }  // namespace sowfield::io::detail

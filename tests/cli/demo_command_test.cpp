@@ -49,7 +49,7 @@ TEST_F(Demo, WritesTheDefaultFileWithEveryMap) {
 TEST_F(Demo, WritesExactClonesAsInstancesAndSaysWhyOthersAreNot) {
     const ToolResult placed = run({"demo", "-o", "wood.glb", "--instances", "gpu", "--set", "clone_count=20"});
     ASSERT_EQ(placed.exit_code, exit_ok) << placed.err;
-    EXPECT_THAT(placed.out, ::testing::HasSubstr("; 20 clones instanced (gpu)\n"));
+    EXPECT_THAT(placed.out, ::testing::HasSubstr("; 20 clones instanced (gpu); "));
     const ToolResult jittered =
         run({"demo", "-o", "wood.gltf", "--instances", "nodes", "--set", "clone_count=20", "--set", "jitter=0.1"});
     ASSERT_EQ(jittered.exit_code, exit_ok) << jittered.err;
