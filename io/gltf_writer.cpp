@@ -302,7 +302,8 @@ private:
     static std::string chosen_name(const host::VertexMap &map) {
         std::string name;
         if (map.type() == SF_VMAP_WGHT) name = gltf::named_weight_attribute(map.name());
-        if (map.type() == gltf::kAttributeType) name = gltf::named_weight_attribute(gltf::weight_map_name(map.name()));
+        if (map.type() == gltf::kAttributeType && map.name().rfind('_', 0) == 0)
+            name = gltf::named_weight_attribute(gltf::weight_map_name(map.name()));
         if (name.empty() || gltf::made_up_attribute(name)) return {};
         return map.type() == gltf::kAttributeType ? map.name() : name;
     }
