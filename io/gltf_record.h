@@ -20,6 +20,8 @@
 //                                    runs of polygon types in layer order (when any
 //                                    polygon is not "FACE")
 //   }
+// asset.extras                     how the file was made, as the program that wrote it
+//                                    described it (see write_mesh_file)
 // primitive.extras
 //   "sowfield": {"polygon_sizes": [size, count, ...]}
 //                                    runs of polygon sizes of a triangle primitive whose
@@ -88,5 +90,9 @@ std::string named_weight_attribute(std::string_view map_name);
 // True for the names this writer makes up (attribute_name's and the exact
 // UV copies'), which a map's own name must not take.
 bool made_up_attribute(std::string_view attribute);
+
+// A JSON text as a tinygltf value, for extras the writer is handed as text.
+// Throws std::invalid_argument when the text is not JSON.
+tinygltf::Value json_value(std::string_view json);
 
 }  // namespace sowfield::io::detail::gltf
