@@ -22,6 +22,11 @@ public:
     // 1 / (2^32 - 1). An engine never seeded behaves as if seeded with 4357.
     double next_unit();
 
+    // The draw `ahead` draws from now (0: the one next_unit would give)
+    // without taking it, when it comes from the words already generated;
+    // false otherwise. Lets a caller fetch what a coming draw will need.
+    bool peek_unit(int32_t ahead, double &unit) const;
+
 protected:
     static constexpr int32_t kWords = 624;
     static constexpr int32_t kNeedsRegeneration = 624;

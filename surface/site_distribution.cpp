@@ -14,6 +14,7 @@
 
 #include "numeric/random.h"
 #include "plugin/run_context.h"
+#include "surface/polygon_charts.h"
 #include "surface/polygon_weight.h"
 #include "surface/random_point.h"
 #include "surface/site_index.h"
@@ -34,6 +35,9 @@ constexpr double kNearAxis = 0.001;
 
 // The sites of the run being distributed.
 site_index run_sites;
+
+// The charts of the polygons drawn on so far in the run being distributed.
+polygon_charts run_charts;
 
 site_attempt_observer attempt_observer = nullptr;
 void *attempt_observer_context = nullptr;
@@ -57,18 +61,47 @@ int32_t pick_polygon(random &rng, int32_t count) {
     return r < count ? r : count - 1;
 }
 
+// The polygon of the next attempt is the run generator's next draw (unless
+// an accepted site draws its heading first). Fetching its chart now overlaps
+// that memory traffic with the spacing test.
+void prefetch_coming_polygon(const random &rng, int32_t count) {
+    double u;
+    if (count == 1 || !rng.peek_unit(0, u)) return;
+    const auto r = static_cast<int32_t>(u * static_cast<double>(count));
+    run_charts.prefetch(r < count ? r : count - 1);
+}
+
+Point point_on_kept_chart(random &rng, int32_t r, const face6_typ &record) {
+    // Charting may grow the pool, so the pool is asked for after it.
+    const polygon_chart &chart = run_charts.chart(r, record);
+    const Point p = random_point_on_chart(rng, chart, run_charts.pool());
+    prefetch_coming_polygon(rng, target_count);
+    return p;
+}
+
 const char *weightmap_name(const vmap_catalogue &catalogue, int32_t index) {
     const vmap_name_node *node = weightmap_at(catalogue, index);
     return node != nullptr ? node->name : nullptr;
 }
 
-// The box around every finite point of the target polygons, over which the
-// site index lays its grid.
-void target_bounds(Point &lo, Point &hi) {
+// One pass over the target polygons: their total area (summed in index
+// order, as total_area does) and the box around every finite point, over
+// which the site index lays its grid.
+struct surface_survey {
+    double total = 0.0;
+    Point lo;
+    Point hi;
+};
+
+surface_survey survey_targets() {
     constexpr double inf = std::numeric_limits<double>::infinity();
-    lo = {inf, inf, inf};
-    hi = {-inf, -inf, -inf};
+    surface_survey survey;
+    survey.lo = {inf, inf, inf};
+    survey.hi = {-inf, -inf, -inf};
+    Point &lo = survey.lo;
+    Point &hi = survey.hi;
     for (int32_t i = 0; i < target_count; ++i) {
+        survey.total += polygon_area(i, target_polygons.get());
         const face6_typ &record = target_polygons[static_cast<size_t>(i)];
         if (!record.points) continue;
         for (int32_t k = 0; k < record.point_count; ++k) {
@@ -81,6 +114,7 @@ void target_bounds(Point &lo, Point &hi) {
     // Polygons of fewer than three points put their sites at the origin.
     lo = {std::min(lo.x, 0.0), std::min(lo.y, 0.0), std::min(lo.z, 0.0)};
     hi = {std::max(hi.x, 0.0), std::max(hi.y, 0.0), std::max(hi.z, 0.0)};
+    return survey;
 }
 
 // Heading and pitch that turn a clone's +y onto the normal n, plus the
@@ -170,7 +204,8 @@ void release_site_list() {
 
 void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
     assert(target_count >= 1 && "the driver stops runs without target polygons");
-    const double total = total_area(target_polygons.get(), target_count);
+    const surface_survey survey = survey_targets();
+    const double total = survey.total;
     const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
     // With every target polygon degenerate the total is 0, and so are the
     // mean and the spacing: no site is refused for its distance, and no ratio
@@ -185,12 +220,14 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
     rng.reseed(settings.random_seed);
 
     if (settings.clone_count > 0) {
-        Point lo;
-        Point hi;
-        target_bounds(lo, hi);
-        run_sites.plan_grid(lo, hi, base_spacing, settings.clone_count);
+        run_sites.plan_grid(survey.lo, survey.hi, base_spacing, settings.clone_count);
         run_sites.reserve(static_cast<size_t>(settings.clone_count));
     }
+    // Charts pay when polygons are drawn on again and again; a run of few
+    // clones on many polygons rarely comes back to one and charts each draw
+    // afresh, without keeping anything.
+    const bool keep_charts = settings.clone_count >= target_count / 2;
+    if (keep_charts) run_charts.reset(target_count);
 
     const char *density_name = nullptr;
     if (settings.density_weightmap != 0) density_name = weightmap_name(catalogue, settings.density_weightmap);
@@ -201,7 +238,7 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         for (;;) {
             const int32_t r = pick_polygon(rng, target_count);
             const face6_typ &record = target_polygons[static_cast<size_t>(r)];
-            const Point p = random_point_on_polygon(rng, record);
+            const Point p = keep_charts ? point_on_kept_chart(rng, r, record) : random_point_on_polygon(rng, record);
             double a = 0.0;
             if (settings.size_by_poly_area != 0) a = polygon_area(r, target_polygons.get());
             double w = 0.0;
@@ -236,6 +273,7 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         }
         monitor.step();
     }
+    run_charts.clear();
     link_site_list();
 }
 
