@@ -100,15 +100,7 @@ int32_t random::int_between(int32_t a, int32_t b) {
 }
 
 double random::double_between(double a, double b) {
-    if (a == b) return a;
-    double lo = a;
-    double hi = b;
-    if (a > b) {
-        lo = b;
-        hi = a;
-    }
-    const double u = next_unit();
-    return u * (hi - lo) + lo;
+    return draw_between([this] { return next_unit(); }, a, b);
 }
 
 random generator;

@@ -60,6 +60,45 @@ public:
     double double_between(double a, double b);
 };
 
+// What double_between makes of one unit draw u: a bound itself, without a
+// draw, when the two compare equal; otherwise u placed between them.
+template <class NextUnit>
+double draw_between(NextUnit &&next_unit, double a, double b) {
+    if (a == b) return a;
+    double lo = a;
+    double hi = b;
+    if (a > b) {
+        lo = b;
+        hi = a;
+    }
+    const double u = next_unit();
+    return u * (hi - lo) + lo;
+}
+
+// The draws a generator is going to make, read ahead without taking them:
+// next_unit and double_between give what the generator's own would give,
+// starting `ahead` draws on. Once a draw lies beyond the words the
+// generator has made so far, exhausted() is true and the values mean nothing.
+class coming_draws {
+public:
+    coming_draws(const CRandom &rng, int32_t ahead) : rng_(rng), ahead_(ahead) {}
+
+    double next_unit() {
+        double u = 0.0;
+        if (!rng_.peek_unit(ahead_++, u)) exhausted_ = true;
+        return u;
+    }
+    double double_between(double a, double b) {
+        return draw_between([this] { return next_unit(); }, a, b);
+    }
+    bool exhausted() const { return exhausted_; }
+
+private:
+    const CRandom &rng_;
+    int32_t ahead_;
+    bool exhausted_ = false;
+};
+
 // The process-wide generator: built (and clock-seeded) when the library is
 // loaded and never reseeded. Clone sizes, angles, jitter, morph numbers and
 // the density lottery draw from it.

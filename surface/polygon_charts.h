@@ -36,10 +36,16 @@ public:
         return *chart;
     }
 
+    // The chart of polygon `index` when it has been made, else null.
+    const polygon_chart *made(int32_t index) const {
+        return charted_[static_cast<size_t>(index)] ? charts_.get() + index : nullptr;
+    }
+
     // Asks the memory for the chart of polygon `index` ahead of its use.
     void prefetch(int32_t index) const {
         const char *chart = reinterpret_cast<const char *>(charts_.get() + index);
         for (size_t line = 0; line < sizeof(polygon_chart); line += 64) __builtin_prefetch(chart + line);
+        __builtin_prefetch(charted_.data() + index);
     }
 
     // Where the local points of the polygons of more than four points are.

@@ -173,14 +173,11 @@ polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &p
     return chart;
 }
 
-Point random_point_on_chart(random &rng, const polygon_chart &chart, const chart_point *pool) {
-    if (chart.point_count == 0) return {};
-    const double h = rng.double_between(chart.xmin, chart.xmax);
-
-    double crossing[2];
+void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, double crossing[2]) {
     chord_at(chart.local(pool), chart.point_count, h, crossing);
-    const double z = crossing[1] < crossing[0] ? rng.double_between(crossing[1], crossing[0])
-                                               : rng.double_between(crossing[0], crossing[1]);
+}
+
+Point chart_to_world(const polygon_chart &chart, double h, double z) {
     frame_turns back;
     back.to_world_x = chart.to_world_x;
     back.to_world_z = chart.to_world_z;

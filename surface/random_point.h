@@ -62,9 +62,24 @@ static_assert(sizeof(polygon_chart) == 192, "a chart fills three cache lines");
 // to the end of `pool`.
 polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &pool);
 
+// The z values where the line x = h meets the charted outline (as
+// outline_chord), and a local sample (h, 0, z) turned into world space.
+void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, double crossing[2]);
+Point chart_to_world(const polygon_chart &chart, double h, double z);
+
 // Draws h along the local x extent, then z between the outline's first two
-// crossings of x = h, from `rng`, and turns the point into world space.
-Point random_point_on_chart(random &rng, const polygon_chart &chart, const chart_point *pool);
+// crossings of x = h, from `draws` (a random, or a coming_draws that reads
+// ahead), and turns the point into world space.
+template <class Draws>
+Point random_point_on_chart(Draws &draws, const polygon_chart &chart, const chart_point *pool) {
+    if (chart.point_count == 0) return {};
+    const double h = draws.double_between(chart.xmin, chart.xmax);
+    double crossing[2];
+    chart_chord(chart, pool, h, crossing);
+    const double z = crossing[1] < crossing[0] ? draws.double_between(crossing[1], crossing[0])
+                                               : draws.double_between(crossing[0], crossing[1]);
+    return chart_to_world(chart, h, z);
+}
 
 // The same draw on a polygon charted for this call only. Polygons of fewer
 // than three points give the origin without drawing.

@@ -53,29 +53,41 @@ int32_t lottery_bound(double percent_plus_100) {
 }
 
 // Every index equally likely, whatever the polygons' areas.
-int32_t pick_polygon(random &rng, int32_t count) {
+template <class Draws>
+int32_t pick_polygon(Draws &draws, int32_t count) {
     if (count == 1) return 0;
-    const double u = rng.next_unit();
+    const double u = draws.next_unit();
     if (u == 1.0) return count - 1;
     const auto r = static_cast<int32_t>(u * static_cast<double>(count));
     return r < count ? r : count - 1;
 }
 
-// The polygon of the next attempt is the run generator's next draw (unless
-// an accepted site draws its heading first). Fetching its chart now overlaps
-// that memory traffic with the spacing test.
-void prefetch_coming_polygon(const random &rng, int32_t count) {
-    double u;
-    if (count == 1 || !rng.peek_unit(0, u)) return;
-    const auto r = static_cast<int32_t>(u * static_cast<double>(count));
-    run_charts.prefetch(r < count ? r : count - 1);
+// Readies the next attempt as it will be made should this one be refused:
+// its point is worked out from the coming draws (when its polygon is charted)
+// and the grid cells its test will read are fetched, as is the chart of the
+// attempt after it. The misses of memory then overlap this attempt's test.
+void look_ahead(const random &rng, int32_t count, double spacing) {
+    coming_draws draws(rng, 0);
+    const int32_t next = pick_polygon(draws, count);
+    const polygon_chart *chart = run_charts.made(next);
+    if (chart == nullptr || draws.exhausted()) {
+        if (!draws.exhausted()) run_charts.prefetch(next);
+        return;
+    }
+    const Point p = random_point_on_chart(draws, *chart, run_charts.pool());
+    const int32_t after = pick_polygon(draws, count);
+    if (draws.exhausted()) return;
+    run_sites.prefetch_around(p, spacing);
+    run_charts.prefetch(after);
 }
 
-Point point_on_kept_chart(random &rng, int32_t r, const face6_typ &record) {
+Point point_on_kept_chart(random &rng, int32_t r, const face6_typ &record, double spacing) {
     // Charting may grow the pool, so the pool is asked for after it.
     const polygon_chart &chart = run_charts.chart(r, record);
     const Point p = random_point_on_chart(rng, chart, run_charts.pool());
-    prefetch_coming_polygon(rng, target_count);
+    // An accepted site reads the polygon's normal.
+    __builtin_prefetch(&record.normal);
+    look_ahead(rng, target_count, spacing);
     return p;
 }
 
@@ -238,7 +250,10 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         for (;;) {
             const int32_t r = pick_polygon(rng, target_count);
             const face6_typ &record = target_polygons[static_cast<size_t>(r)];
-            const Point p = keep_charts ? point_on_kept_chart(rng, r, record) : random_point_on_polygon(rng, record);
+            // The spacing the attempt after this one would be tested at.
+            const double next_spacing = base_spacing / (static_cast<double>(j + 2) / settings.iterations + 1.0);
+            const Point p = keep_charts ? point_on_kept_chart(rng, r, record, next_spacing)
+                                        : random_point_on_polygon(rng, record);
             double a = 0.0;
             if (settings.size_by_poly_area != 0) a = polygon_area(r, target_polygons.get());
             double w = 0.0;

@@ -143,43 +143,55 @@ bool site_index::scan_all(const Point &p, double lo_x, double hi_x, double d) co
     return false;
 }
 
-bool site_index::has_site_within(const Point &p, double d) const {
+// The cells that hold every site a test of p at spacing d must look at.
+// Along x the band is the walk's own comparison. Across it, a distance that
+// comes out below d after rounding can exceed d in exact terms by a few units
+// in the last place (and by the underflow of tiny squares), so the box is
+// widened by far more than that. False when no site can refuse p.
+bool site_index::cell_box(const Point &p, double d, int32_t first[2], int32_t last[2]) const {
     // No comparison with a spacing that is not a number holds, and a spacing
     // of 0 or less leaves an empty band: such a candidate is never refused.
     if (!(d > 0.0)) return false;
     // A non-finite coordinate makes every distance infinite or not a number.
     if (!all_finite(p) || entered_ == 0) return false;
-    const double lo_x = p.x - d;
-    const double hi_x = p.x + d;
-
-    // Along x the band is the walk's own comparison. Across it, a distance
-    // that comes out below d after rounding can exceed d in exact terms by a
-    // few units in the last place (and by the underflow of tiny squares), so
-    // the box is widened by far more than that.
     const double reach = d + (d * 0x1p-20 + 1e-150);
-    int32_t first[2];
-    int32_t last[2];
     for (int k = 0; k < 2; ++k) {
         const int axis = axis_[k];
         const double v = coordinate(p, axis);
-        const double lo = axis == 0 ? lo_x : v - reach;
-        const double hi = axis == 0 ? hi_x : v + reach;
+        const double lo = axis == 0 ? p.x - d : v - reach;
+        const double hi = axis == 0 ? p.x + d : v + reach;
         first[k] = cell_coord(lo, k);
         last[k] = cell_coord(hi, k);
     }
+    return true;
+}
+
+void site_index::prefetch_around(const Point &p, double d) const {
+    int32_t first[2];
+    int32_t last[2];
+    if (!cell_box(p, d, first, last)) return;
+    // A wide box is read cell by cell anyway; fetching ahead pays for the
+    // few cells of an ordinary test.
+    constexpr int64_t kPrefetchedCells = 16;
+    if (int64_t{last[0] - first[0] + 1} * int64_t{last[1] - first[1] + 1} > kPrefetchedCells) return;
+    const size_t row = static_cast<size_t>(counts_[1]);
+    for (int32_t c0 = first[0]; c0 <= last[0]; ++c0)
+        for (int32_t c1 = first[1]; c1 <= last[1]; ++c1)
+            prefetch_block(cells_.data() + static_cast<size_t>(c0) * row + static_cast<size_t>(c1));
+}
+
+bool site_index::has_site_within(const Point &p, double d) const {
+    int32_t first[2];
+    int32_t last[2];
+    if (!cell_box(p, d, first, last)) return false;
+    const double lo_x = p.x - d;
+    const double hi_x = p.x + d;
     const int64_t box = int64_t{last[0] - first[0] + 1} * int64_t{last[1] - first[1] + 1};
     // A spacing as wide as the surface: looking at every site is cheaper
     // than visiting every cell. Sites that are not finite never refuse.
     if (box > static_cast<int64_t>(entered_)) return scan_all(p, lo_x, hi_x, d);
 
-    // The cells are far apart in memory and each is a likely cache miss:
-    // asking for all of them before reading any lets the misses overlap.
     const size_t row = static_cast<size_t>(counts_[1]);
-    constexpr int64_t kPrefetchedCells = 16;
-    if (box <= kPrefetchedCells)
-        for (int32_t c0 = first[0]; c0 <= last[0]; ++c0)
-            for (int32_t c1 = first[1]; c1 <= last[1]; ++c1)
-                prefetch_block(cells_.data() + static_cast<size_t>(c0) * row + static_cast<size_t>(c1));
     for (int32_t c0 = first[0]; c0 <= last[0]; ++c0) {
         const block *cells = cells_.data() + static_cast<size_t>(c0) * row;
         for (int32_t c1 = first[1]; c1 <= last[1]; ++c1)

@@ -46,6 +46,10 @@ public:
     // in that order: exactly the sites on which the sorted walk would refuse.
     bool has_site_within(const Point &p, double d) const;
 
+    // Asks the memory for the cells has_site_within(p, d) would read, ahead
+    // of that call.
+    void prefetch_around(const Point &p, double d) const;
+
     // Makes room for `sites` sites in one go.
     void reserve(size_t sites);
 
@@ -81,6 +85,7 @@ private:
         double max_x_before;  // greatest x among the sites present, or -inf
     };
 
+    bool cell_box(const Point &p, double d, int32_t first[2], int32_t last[2]) const;
     bool block_refuses(const block &b, const Point &p, double lo_x, double hi_x, double d) const;
     bool scan_all(const Point &p, double lo_x, double hi_x, double d) const;
     int32_t cell_coord(double v, int axis) const;
