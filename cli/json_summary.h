@@ -27,6 +27,7 @@ struct RunSummary {
     int64_t values_written = 0;  // vertex-map values written
     std::vector<host::Message> messages;  // shown by the plug-in, in order
     std::vector<std::string> panel_errors;
+    std::vector<std::string> warnings;  // before the run: settings that give surprising results
 
     std::optional<std::string> output;  // written file, absent when nothing was written
     uint64_t output_bytes = 0;
@@ -47,7 +48,7 @@ struct RunSummary {
 // status ("ok", "usage", "bad input", "plug-in", "refused", "write failed",
 // "memory", "interrupted"), exit_code, error, plugin, inputs, clones, added
 // {points, polygons, maps, values}, messages [{kind, line1, line2}],
-// panel_errors, output {path, bytes, clones_only} or null, memory {estimate
+// panel_errors, warnings, output {path, bytes, clones_only} or null, memory {estimate
 // parts, limit, limit_source} or null, seconds {read, run, write}.
 std::string summary_json(const RunSummary &summary);
 

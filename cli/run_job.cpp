@@ -12,6 +12,7 @@
 #include "cli/interrupts.h"
 #include "cli/memory_guard.h"
 #include "cli/plugin_location.h"
+#include "cli/run_warnings.h"
 #include "cli/setting_names.h"
 #include "host/calendar_clock.h"
 #include "host/host.h"
@@ -31,9 +32,9 @@ const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
     return library.server(SF_MESH_EDIT_CLASS, "Sowfield");
 }
 
-// The value a control holds in an outcome's closing panel, or `fallback`.
-int32_t closing_integer(const host::PanelOutcome &outcome, std::string_view label, int32_t fallback) {
-    const host::ControlSnapshot *control = outcome.closing.find(label);
+// The value an integer control holds in a panel, or `fallback`.
+int32_t snapshot_integer(const host::PanelSnapshot &panel, std::string_view label, int32_t fallback) {
+    const host::ControlSnapshot *control = panel.find(label);
     return control != nullptr && control->holds_integer ? control->integer_value : fallback;
 }
 
@@ -105,6 +106,8 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
         ->type_name("SECONDS")
         ->check(CLI::NonNegativeNumber);
     command.add_flag("-q,--quiet", options.quiet, "No progress bars");
+    command.add_flag("--no-warnings", options.no_warnings,
+                     "Do not warn about settings that give surprising results (--json still lists them)");
     auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
     command.add_flag("--force", options.force, "Run even when the memory guard says the result will not fit");
     command.add_option("--memory-limit", options.memory_limit,
@@ -226,8 +229,11 @@ int Job::show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &an
 }
 
 // Asks the panel without running (a cancelled run adds nothing), so that the
-// guard sees the clone count the run will use after every answer and button.
-int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers) {
+// checks before the run see the settings it will use after every answer and
+// button. Null when the plug-in stopped before its panel (the real run says
+// why) or when the panel refused the answers (reported; `refused` is set).
+std::optional<host::PanelOutcome> Job::preview(host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+                                               int &refused) {
     host::PanelService panels;
     panels.set_script({answers, /*cancel=*/true});
     std::ostringstream silent;
@@ -237,19 +243,29 @@ int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &
         host.run(sowfield_server(*library_));
     }
     const host::PanelOutcome *outcome = panels.last_outcome();
-    // The plug-in stopped before its panel: the real run says why.
-    if (outcome == nullptr) return exit_ok;
+    if (outcome == nullptr) return std::nullopt;
     if (!outcome->errors.empty()) {
         summary_.panel_errors = outcome->errors;
         for (const std::string &error : outcome->errors) std::cerr << "sowfield: " << error << "\n";
-        return fail(exit_refused, "the panel refused the settings above; nothing was run");
+        refused = fail(exit_refused, "the panel refused the settings above; nothing was run");
+        return std::nullopt;
     }
+    return *outcome;
+}
 
+void Job::warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+               const host::PanelSnapshot &accepted) {
+    summary_.warnings = run_warnings({accepted, answers, scene});
+    if (options_.no_warnings) return;
+    for (const std::string &warning : summary_.warnings) std::cerr << "sowfield: warning: " << warning << "\n";
+}
+
+int Job::guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted) {
     const host::Layer &foreground = scene.layer(scene.foreground.front());
     MemoryRequest request;
     request.clone = measure_clone(scene, scene.background);
-    request.clones = closing_integer(*outcome, "Number of Clones", 0);
-    request.auto_morph_maps = closing_integer(*outcome, "Auto morph maps", 0);
+    request.clones = snapshot_integer(accepted, "Number of Clones", 0);
+    request.auto_morph_maps = snapshot_integer(accepted, "Auto morph maps", 0);
     request.foreground = &foreground;
     for (uint32_t p = 0; p < foreground.polygon_count(); ++p)
         if ((foreground.polygon_flags(p) & SF_POLY_SELECTED) != 0) {
@@ -277,8 +293,15 @@ int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &
 
 int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     if (options_.show_panel) return show_panel(scene, answers);
-    if (!options_.cancel)
-        if (const int refused = guard_memory(scene, answers); refused != exit_ok) return refused;
+    if (!options_.cancel) {
+        int refused = exit_ok;
+        const std::optional<host::PanelOutcome> accepted = preview(scene, answers, refused);
+        if (refused != exit_ok) return refused;
+        if (accepted) {
+            warn(scene, answers, accepted->closing);
+            if (const int guarded = guard_memory(scene, accepted->closing); guarded != exit_ok) return guarded;
+        }
+    }
 
     host::Layer &foreground = scene.layer(scene.foreground.front());
     const uint32_t points_before = foreground.point_count();
@@ -308,7 +331,7 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
         std::cerr << "sowfield: warning: the plug-in misused the host: " << violation << "\n";
 
     const host::PanelOutcome *outcome = panels.last_outcome();
-    if (outcome != nullptr) summary_.clones = closing_integer(*outcome, "Number of Clones", 0);
+    if (outcome != nullptr) summary_.clones = snapshot_integer(outcome->closing, "Number of Clones", 0);
     if (outcome != nullptr) summary_.panel_errors = outcome->errors;
     if (outcome == nullptr)
         return fail(exit_refused, "the plug-in refused the run; nothing was added and nothing written");

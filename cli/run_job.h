@@ -30,6 +30,7 @@ struct RunOptions {
     std::optional<std::filesystem::path> save_settings;
     std::optional<std::filesystem::path> plugin;
     bool quiet = false;
+    bool no_warnings = false;
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
@@ -74,7 +75,11 @@ public:
 
 private:
     int show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
-    int guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
+    std::optional<host::PanelOutcome> preview(host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+                                              int &refused);
+    void warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+              const host::PanelSnapshot &accepted);
+    int guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted);
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
                      const host::PanelSnapshot &accepted);
