@@ -14,6 +14,7 @@
 #include "cli/plugin_location.h"
 #include "cli/run_warnings.h"
 #include "cli/setting_names.h"
+#include "cli/stage_caption.h"
 #include "host/calendar_clock.h"
 #include "host/host.h"
 #include "host/panel_view.h"
@@ -72,6 +73,21 @@ void write_text_atomically(const fs::path &path, const std::string &text) {
     guard.release();
 }
 
+// Why a file cannot be written at `path`, found before the run so that a
+// long run does not end in that message; empty when it can be.
+std::string unwritable(const fs::path &path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) return "cannot write " + path.string() + ": it is a directory";
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (!fs::exists(folder, error))
+        return "cannot write " + path.string() + ": the folder " + folder.string() + " does not exist";
+    if (!fs::is_directory(folder, error))
+        return "cannot write " + path.string() + ": " + folder.string() + " is not a folder";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return "cannot write " + path.string() + ": no permission to write in the folder " + folder.string();
+    return {};
+}
+
 }  // namespace
 
 void add_run_options(CLI::App &command, RunOptions &options, const std::string &default_output) {
@@ -105,7 +121,8 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
                        "what \"Random Seed\" does not: sizes, angles, jitter, morph numbers, density draws")
         ->type_name("SECONDS")
         ->check(CLI::NonNegativeNumber);
-    command.add_flag("-q,--quiet", options.quiet, "No progress bars");
+    command.add_flag("-q,--quiet", options.quiet, "No progress bars (the result line stays)");
+    command.add_flag("--silent", options.silent, "No progress bars and no result line (warnings and errors stay)");
     command.add_flag("--no-warnings", options.no_warnings,
                      "Do not warn about settings that give surprising results (--json still lists them)");
     auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
@@ -132,7 +149,7 @@ int Job::finish(int code) {
     summary_.exit_code = code;
     if (options_.json) {
         std::cout << summary_json(summary_) << std::flush;
-    } else if (code == exit_ok && !options_.quiet && !options_.show_panel) {
+    } else if (code == exit_ok && !options_.silent && !options_.show_panel) {
         // One line saying what happened, so that a run that went well is not silent.
         std::ostringstream line;
         line.precision(2);
@@ -154,6 +171,10 @@ int Job::check_paths(const std::vector<fs::path> &inputs) {
         return fail(exit_usage, "--memory-limit \"" + *options_.memory_limit +
                                     "\": expected a size such as 2G, 512M or 1500000000");
     if (options_.output && !options_.no_output) {
+        std::error_code ignored;
+        if (fs::is_directory(*options_.output, ignored))
+            return fail(exit_usage, "the output " + options_.output->string() +
+                                        " is a directory; give a file name such as result.glb");
         try {
             io::format_for(*options_.output);
         } catch (const io::MeshFileError &error) {
@@ -170,6 +191,11 @@ int Job::check_paths(const std::vector<fs::path> &inputs) {
     }
     if (options_.output && options_.save_settings && io::same_file(*options_.output, *options_.save_settings))
         return fail(exit_usage, "--save-settings and the output are the same file");
+    const bool writes_output = !options_.no_output && !options_.cancel && !options_.show_panel;
+    for (const std::optional<fs::path> &written : {writes_output ? options_.output : std::nullopt,
+                                                   options_.save_settings})
+        if (written)
+            if (const std::string why = unwritable(*written); !why.empty()) return fail(exit_write_failed, why);
     return exit_ok;
 }
 
@@ -311,7 +337,7 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     host::PanelService panels;
     panels.set_script({std::move(answers), options_.cancel});
     panels.set_error_sink([](const std::string &error) { std::cerr << "sowfield: " << error << "\n"; });
-    host::Host host(scene, {.progress = options_.quiet ? host::ProgressStyle::none : host::ProgressStyle::terminal,
+    host::Host host(scene, {.progress = options_.quiet || options_.silent ? host::ProgressStyle::none : host::ProgressStyle::terminal,
                             .info_out = options_.json ? &std::cerr : &std::cout,
                             .error_out = &std::cerr,
                             .panel = host::PanelService::table()});
@@ -370,16 +396,20 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
         // complete, but does not say where that file is: interrupts wait for
         // the write, and one that came meanwhile then takes the result away.
         InterruptsHeld held;
+        StageCaption writing(!options_.quiet && !options_.silent, "Writing " + path.string());
         try {
             io::write_mesh_file(path, scene, scene.foreground.front(), range,
                                 provenance_json(summary_, host::settings_json(accepted)));
         } catch (const io::MeshFileError &error) {
+            writing.end(false);
             held.release();
             return fail(exit_write_failed, error.what());
         } catch (const std::exception &error) {
+            writing.end(false);
             held.release();
             return fail(exit_write_failed, "cannot write " + path.string() + ": " + error.what());
         }
+        writing.end(true);
         PartialFile written(path);
         held.release();
     }

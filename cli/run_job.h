@@ -29,7 +29,8 @@ struct RunOptions {
     bool show_panel = false;
     std::optional<std::filesystem::path> save_settings;
     std::optional<std::filesystem::path> plugin;
-    bool quiet = false;
+    bool quiet = false;   // no progress bars
+    bool silent = false;  // no progress bars and no result line
     bool no_warnings = false;
     bool json = false;
     bool force = false;
@@ -46,9 +47,10 @@ class Job {
 public:
     Job(std::string command, const RunOptions &options);
 
-    // Checks the output's extension and the memory limit's text (exit_usage)
-    // and that neither the output nor the saved settings would overwrite an
-    // input (exit_bad_input).
+    // Checks the output's extension and the memory limit's text (exit_usage),
+    // that neither the output nor the saved settings would overwrite an
+    // input (exit_bad_input), and that both can be written (exit_write_failed),
+    // all before the run.
     // Returns exit_ok or the failure's code, after reporting it.
     int check_paths(const std::vector<std::filesystem::path> &inputs);
 
