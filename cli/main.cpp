@@ -52,7 +52,7 @@ Examples:
 Exit status: 0 ok, 2 usage, 3 bad input file, 4 plug-in not loadable, 5 run refused or
 cancelled, 6 write failed, 7 refused by the memory guard, 130 interrupted.)");
     const std::vector<Command> commands{add_scatter_command(app), add_demo_command(app), add_info_command(app),
-                                        add_settings_command(app)};
+                                        add_settings_command(app), add_completion_command(app)};
     if (const std::string unknown = unknown_subcommand(argc, argv, commands); !unknown.empty()) {
         std::cerr << "sowfield: " << unknown << "\n";
         return exit_usage;
