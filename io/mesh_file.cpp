@@ -96,7 +96,7 @@ Format format_for(const std::filesystem::path &path) {
 
 size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) detail::fail_loading(path, "is a directory, not a mesh file");
+    if (std::filesystem::is_directory(path, error)) detail::fail_loading(path, "is a directory");
     const Format format = format_for(path);
     check_content(path, format);
     const uint32_t surfaces_before = scene.surface_count();

@@ -24,9 +24,9 @@ TEST(MeshFile, FormatFollowsTheExtensionInAnyCase) {
 
 TEST(MeshFile, WhatCannotBeAMeshFileIsNamedBeforeParsing) {
     ScratchFolder folder;
-    std::filesystem::create_directory(folder / "folder.obj");
+    std::filesystem::create_directory(folder / "folder");  // no extension: the format cannot be told either
     const std::vector<std::pair<std::filesystem::path, std::string>> cases{
-        {folder / "folder.obj", "is a directory, not a mesh file"},
+        {folder / "folder", "is a directory"},
         {folder.write("empty.glb", ""), "the file is empty"},
         {folder.write("notes.glb", "hello\n"), "named .glb but holds text, not glTF"},
         {folder.write("binary.gltf", std::string("\x01\0\x02", 3)), "named .gltf but holds binary data, not glTF"},
