@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/exit_codes.h"
+#include "sowfield_version.h"
 
 namespace sowfield::cli {
 
@@ -29,6 +30,7 @@ std::string summary_json(const RunSummary &summary) {
     out["error"] = summary.error ? ordered_json(*summary.error) : ordered_json(nullptr);
     out["plugin"] = summary.plugin;
     out["inputs"] = summary.inputs;
+    out["clock"] = summary.clock;
     out["clones"] = summary.clones;
     out["added"] = {{"points", summary.points_added},
                     {"polygons", summary.polygons_added},
@@ -41,10 +43,22 @@ std::string summary_json(const RunSummary &summary) {
                             {"line2", message.line2 ? ordered_json(*message.line2) : ordered_json(nullptr)}});
     out["messages"] = std::move(messages);
     out["panel_errors"] = summary.panel_errors;
+    out["warnings"] = summary.warnings;
     if (summary.output)
         out["output"] = {{"path", *summary.output}, {"bytes", summary.output_bytes}, {"clones_only", summary.clones_only}};
     else
         out["output"] = nullptr;
+    if (summary.instances) {
+        ordered_json reasons = ordered_json::array();
+        for (const auto &[reason, clones] : summary.instances->reasons)
+            reasons.push_back({{"reason", reason}, {"clones", clones}});
+        out["instances"] = {{"mode", summary.instances->mode},
+                            {"instanced", summary.instances->instanced},
+                            {"realized", summary.instances->realized},
+                            {"reasons", std::move(reasons)}};
+    } else {
+        out["instances"] = nullptr;
+    }
     if (summary.memory) {
         ordered_json memory = {{"estimate", summary.memory->total()},
                                {"scene", summary.memory->scene_bytes},
@@ -61,6 +75,15 @@ std::string summary_json(const RunSummary &summary) {
     out["seconds"] = {{"read", summary.read_seconds}, {"run", summary.run_seconds}, {"write", summary.write_seconds}};
     // Replace rather than throw on text that is not UTF-8 (a map name from a file).
     return out.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string provenance_json(const RunSummary &summary, const std::string &settings_json) {
+    using nlohmann::ordered_json;
+    const ordered_json made = {{"version", SOWFIELD_VERSION},
+                               {"command", summary.command},
+                               {"clock", summary.clock},
+                               {"settings", ordered_json::parse(settings_json)}};
+    return ordered_json{{"sowfield", made}}.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
 }
 
 }  // namespace sowfield::cli

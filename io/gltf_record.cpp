@@ -1,7 +1,11 @@
 #include "io/gltf_record.h"
 
+#include <cctype>
 #include <climits>
 #include <cmath>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
 
 #include "sowfield_host.h"
 
@@ -104,6 +108,65 @@ bool valid_utf8(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+bool weight_like(int components, int component_type, bool normalized) {
+    if (components != 1) return false;
+    if (component_type == TINYGLTF_COMPONENT_TYPE_FLOAT) return true;
+    return normalized && (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE ||
+                          component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
+}
+
+std::string weight_map_name(std::string_view attribute) {
+    const size_t first = attribute.find_first_not_of('_');
+    return first == std::string_view::npos ? std::string() : std::string(attribute.substr(first));
+}
+
+std::string named_weight_attribute(std::string_view map_name) {
+    if (map_name.empty() || map_name.front() == '_') return {};
+    for (const char c : map_name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return {};
+    return "_" + std::string(map_name);
+}
+
+bool made_up_attribute(std::string_view attribute) {
+    for (const char *stem : {"_WEIGHT_", "_SUBDIV_WEIGHT_", "_SPOT_", "_VMAP_", "_UV_EXACT_"})
+        if (attribute.rfind(stem, 0) == 0) return true;
+    return false;
+}
+
+namespace {
+
+tinygltf::Value value_of(const nlohmann::json &json) {
+    switch (json.type()) {
+    case nlohmann::json::value_t::null: return {};
+    case nlohmann::json::value_t::boolean: return tinygltf::Value(json.get<bool>());
+    case nlohmann::json::value_t::number_integer:
+    case nlohmann::json::value_t::number_unsigned:
+        if (json >= INT_MIN && json <= INT_MAX) return tinygltf::Value(json.get<int>());
+        return tinygltf::Value(json.get<double>());
+    case nlohmann::json::value_t::number_float: return tinygltf::Value(json.get<double>());
+    case nlohmann::json::value_t::string: return tinygltf::Value(json.get<std::string>());
+    case nlohmann::json::value_t::array: {
+        tinygltf::Value::Array items;
+        for (const nlohmann::json &item : json) items.push_back(value_of(item));
+        return tinygltf::Value(std::move(items));
+    }
+    case nlohmann::json::value_t::object: {
+        tinygltf::Value::Object members;
+        for (const auto &[key, member] : json.items()) members[key] = value_of(member);
+        return tinygltf::Value(std::move(members));
+    }
+    default: throw std::invalid_argument("a JSON value of a kind glTF extras cannot hold");
+    }
+}
+
+}  // namespace
+
+tinygltf::Value json_value(std::string_view json) {
+    const nlohmann::json parsed = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_discarded()) throw std::invalid_argument("extras that are not JSON");
+    return value_of(parsed);
 }
 
 }  // namespace sowfield::io::detail::gltf

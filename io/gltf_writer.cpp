@@ -18,12 +18,15 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "io/format_io.h"
 #include "io/gltf_record.h"
+#include "sowfield_version.h"
 #include "sowfield_host.h"
 
 namespace sowfield::io::detail {
@@ -123,6 +126,17 @@ public:
         for (size_t i = whole; i < n; ++i) pending_[pending_count_++] = bytes[i];
     }
 
+    void copy(const void *bytes, size_t n) {
+        for (auto *from = static_cast<const unsigned char *>(bytes); n > 0;) {
+            const size_t part = std::min(n, size_t{1} << 20);
+            unsigned char *room = claim(part);
+            std::memcpy(room, from, part);
+            commit(room, part);
+            from += part;
+            n -= part;
+        }
+    }
+
     void finish() {
         if (!base64_ || pending_count_ == 0) return;
         const uint32_t v = uint32_t{pending_[0]} << 16 | (pending_count_ > 1 ? uint32_t{pending_[1]} << 8 : 0u);
@@ -182,15 +196,21 @@ private:
 
 class GltfWriter {
 public:
-    GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary)
-        : out_(out), scene_(scene), layer_(layer), binary_(binary), selection_(select_for_writing(out, layer, range)) {}
+    GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
+               std::string_view provenance_json, const GltfAddition *addition = nullptr)
+        : out_(out),
+          scene_(scene),
+          layer_(layer),
+          binary_(binary),
+          provenance_json_(provenance_json),
+          selection_(select_for_writing(out, layer, range)),
+          addition_(addition) {}
 
     void write() {
-        check_names();
-        if (points() > 0) {
-            plan_positions();
-            plan_maps();
-            plan_polygons();
+        plan();
+        if (addition_) {
+            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "");
+            shared_->plan();
         }
         const std::string json = describe();
         if (binary_)
@@ -201,6 +221,15 @@ public:
 
 private:
     uint32_t points() const { return selection_.point_count(); }
+
+    void plan() {
+        check_names();
+        if (points() > 0) {
+            plan_positions();
+            plan_maps();
+            plan_polygons();
+        }
+    }
 
     void check_names() const {
         if (!gltf::valid_utf8(layer_.name)) out_.fail("the layer name is not valid UTF-8");
@@ -229,7 +258,9 @@ private:
     void plan_maps() {
         unsigned uv_count = 0;
         unsigned target_count = 0;
+        unsigned color_count = 0;
         std::map<std::string, unsigned> attribute_count;  // by the attribute's first name
+        std::set<std::string> used;                        // attribute names taken
         for (size_t i = 0; i < layer_.vmap_count(); ++i) {
             const host::VertexMap &map = layer_.vmap(i);
             MapPlan plan;
@@ -244,9 +275,16 @@ private:
                 plan.target = static_cast<int>(target_count++);
                 plan.min.assign(3, std::numeric_limits<double>::infinity());
                 plan.max.assign(3, -std::numeric_limits<double>::infinity());
+            } else if (map.type() == gltf::kColorType && (dimension == 3 || dimension == 4)) {
+                plan.attribute = "COLOR_" + std::to_string(color_count++);
             } else {
-                unsigned &count = attribute_count[gltf::attribute_name(map.type(), 0)];
-                plan.attribute = gltf::attribute_name(map.type(), count++);
+                plan.attribute = chosen_name(map);
+                if (plan.attribute.empty() || !used.insert(plan.attribute).second) {
+                    unsigned &count = attribute_count[gltf::attribute_name(map.type(), 0)];
+                    do
+                        plan.attribute = gltf::attribute_name(map.type(), count++);
+                    while (!used.insert(plan.attribute).second);
+                }
             }
             uint64_t missing_first = 0;
             uint64_t missing_count = 0;
@@ -284,6 +322,18 @@ private:
             }
             maps_.push_back(std::move(plan));
         }
+    }
+
+    // The attribute a map would rather have: a weight map's own name, so that
+    // other programs show it; a kept attribute's name as it came. Names our
+    // writer makes up for other maps are not taken.
+    static std::string chosen_name(const host::VertexMap &map) {
+        std::string name;
+        if (map.type() == SF_VMAP_WGHT) name = gltf::named_weight_attribute(map.name());
+        if (map.type() == gltf::kAttributeType && map.name().rfind('_', 0) == 0)
+            name = gltf::named_weight_attribute(gltf::weight_map_name(map.name()));
+        if (name.empty() || gltf::made_up_attribute(name)) return {};
+        return map.type() == gltf::kAttributeType ? map.name() : name;
     }
 
     static float flipped(float v) { return 1.0f - v; }
@@ -339,20 +389,33 @@ private:
     std::string describe() {
         tinygltf::Model model;
         model.asset.version = "2.0";
-        model.asset.generator = "Sowfield 1.6";
+        model.asset.generator = "Sowfield " SOWFIELD_VERSION;
+        if (!provenance_json_.empty()) model.asset.extras = gltf::json_value(provenance_json_);
         // An empty layer is a file of no scene at all (an empty scene would
         // serialise as null, which the format does not allow).
-        if (points() == 0) return serialise(model);
+        if (points() == 0 && !addition_) return serialise(model);
 
         model.scenes.emplace_back();
         model.scenes[0].name = layer_.name;
-        model.scenes[0].nodes.push_back(0);
         model.defaultScene = 0;
-        tinygltf::Node node;
-        node.name = layer_.name;
-        node.mesh = 0;
-        model.nodes.push_back(std::move(node));
+        if (points() > 0) {
+            model.scenes[0].nodes.push_back(0);
+            tinygltf::Node node;
+            node.name = layer_.name;
+            node.mesh = describe_mesh(model);
+            model.nodes.push_back(std::move(node));
+        }
+        if (addition_) {
+            shared_->binary_size_ = binary_size_;
+            const int mesh = shared_->describe_mesh(model);
+            binary_size_ = shared_->binary_size_;
+            addition_->describe(model, mesh, binary_size_);
+        }
+        return serialise(model);
+    }
 
+    // The layer's points and polygons as one more mesh of `model`.
+    int describe_mesh(tinygltf::Model &model) {
         tinygltf::Mesh mesh;
         mesh.name = layer_.name;
         const int positions = add_accessor(model, 3, points(), TINYGLTF_TARGET_ARRAY_BUFFER);
@@ -442,7 +505,7 @@ private:
         extras[gltf::kRecord] = Value(std::move(record));
         mesh.extras = Value(std::move(extras));
         model.meshes.push_back(std::move(mesh));
-        return serialise(model);
+        return static_cast<int>(model.meshes.size() - 1);
     }
 
     // One accessor over a buffer view of its own, tightly packed; every
@@ -561,12 +624,15 @@ private:
             }
         }
         indices.flush();
+        if (shared_) shared_->write_binary(sink);
+        if (addition_) addition_->write_binary([&](const void *bytes, size_t n) { sink.copy(bytes, n); });
     }
 
     AtomicFile &out_;
     const host::Scene &scene_;
     const host::Layer &layer_;
     bool binary_;
+    std::string_view provenance_json_;
     WriteSelection selection_;
     std::vector<double> position_min_, position_max_;
     std::vector<MapPlan> maps_;
@@ -574,12 +640,15 @@ private:
     Value::Array polygon_order_;
     Value::Array polygon_types_;
     uint64_t binary_size_ = 0;
+    const GltfAddition *addition_ = nullptr;
+    std::unique_ptr<GltfWriter> shared_;  // the addition's mesh
 };
 
 }  // namespace
 
-void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary) {
-    GltfWriter(out, scene, layer, range, binary).write();
+void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
+                std::string_view provenance_json, const GltfAddition *addition) {
+    GltfWriter(out, scene, layer, range, binary, provenance_json, addition).write();
 }
 
 }  // namespace sowfield::io::detail
