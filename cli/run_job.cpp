@@ -13,8 +13,8 @@
 #include "cli/memory_guard.h"
 #include "cli/plugin_location.h"
 #include "cli/setting_names.h"
-#include "host/host.h"
-#include "host/panel_view.h"
+#include "host/loader/host.h"
+#include "host/panel/panel_view.h"
 #include "io/mesh_file.h"
 
 namespace sowfield::cli {

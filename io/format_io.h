@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/atomic_file.h"
 #include "io/mesh_file.h"
 

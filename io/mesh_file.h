@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::io {
 
