@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/exit_codes.h"
+#include "sowfield_version.h"
 
 namespace sowfield::cli {
 
@@ -29,6 +30,7 @@ std::string summary_json(const RunSummary &summary) {
     out["error"] = summary.error ? ordered_json(*summary.error) : ordered_json(nullptr);
     out["plugin"] = summary.plugin;
     out["inputs"] = summary.inputs;
+    out["clock"] = summary.clock;
     out["clones"] = summary.clones;
     out["added"] = {{"points", summary.points_added},
                     {"polygons", summary.polygons_added},
@@ -61,6 +63,15 @@ std::string summary_json(const RunSummary &summary) {
     out["seconds"] = {{"read", summary.read_seconds}, {"run", summary.run_seconds}, {"write", summary.write_seconds}};
     // Replace rather than throw on text that is not UTF-8 (a map name from a file).
     return out.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string provenance_json(const RunSummary &summary, const std::string &settings_json) {
+    using nlohmann::ordered_json;
+    const ordered_json made = {{"version", SOWFIELD_VERSION},
+                               {"command", summary.command},
+                               {"clock", summary.clock},
+                               {"settings", ordered_json::parse(settings_json)}};
+    return ordered_json{{"sowfield", made}}.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
 }
 
 }  // namespace sowfield::cli

@@ -32,6 +32,8 @@ struct RunSummary {
     uint64_t output_bytes = 0;
     bool clones_only = false;
 
+    int64_t clock = 0;  // the calendar time the plug-in was given (--clock repeats the run)
+
     std::optional<MemoryEstimate> memory;
     std::optional<MemoryLimit> memory_limit;
 
@@ -48,6 +50,11 @@ struct RunSummary {
 // panel_errors, output {path, bytes, clones_only} or null, memory {estimate
 // parts, limit, limit_source} or null, seconds {read, run, write}.
 std::string summary_json(const RunSummary &summary);
+
+// How a written file was made, for its format to keep (io::write_mesh_file):
+// {"sowfield": {"version", "command", "clock", "settings"}}, the settings as
+// --save-settings writes them (`settings_json`).
+std::string provenance_json(const RunSummary &summary, const std::string &settings_json);
 
 // The status word of an exit code, as in summary_json.
 const char *status_word(int exit_code);

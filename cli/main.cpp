@@ -28,7 +28,7 @@ Examples:
 Exit status: 0 ok, 2 usage, 3 bad input file, 4 plug-in not loadable, 5 run refused or
 cancelled, 6 write failed, 7 refused by the memory guard, 130 interrupted.)");
     const std::vector<Command> commands{add_scatter_command(app), add_demo_command(app), add_info_command(app),
-                                        add_settings_command(app)};
+                                        add_settings_command(app), add_completion_command(app)};
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {

@@ -15,6 +15,7 @@
 #include "cli/setting_names.h"
 #include "host/loader/host.h"
 #include "host/panel/panel_view.h"
+#include "host/services/calendar_clock.h"
 #include "io/mesh_file.h"
 
 namespace sowfield::cli {
@@ -98,6 +99,11 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
         ->type_name("FILE.json");
     command.add_option("--plugin", options.plugin, "The plug-in module to load (default: libsowfield.so beside the tool)")
         ->type_name("PATH");
+    command.add_option("--clock", options.clock,
+                       "The calendar time given to the plug-in, in seconds since 1970 (default: now); it fixes "
+                       "what \"Random Seed\" does not: sizes, angles, jitter, morph numbers, density draws")
+        ->type_name("SECONDS")
+        ->check(CLI::NonNegativeNumber);
     command.add_flag("-q,--quiet", options.quiet, "No progress bars");
     auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
     command.add_flag("--force", options.force, "Run even when the memory guard says the result will not fit");
@@ -133,6 +139,7 @@ int Job::finish(int code) {
             line << "; wrote " << *summary_.output << " (" << format_bytes(summary_.output_bytes) << ")";
         else
             line << "; nothing written (--no-output)";
+        line << "; repeat with --clock " << summary_.clock;
         std::cout << line.str() << "\n" << std::flush;
     }
     return code;
@@ -188,6 +195,9 @@ int Job::load_plugin() {
     try {
         const fs::path path = locate_plugin(options_.plugin, current_executable());
         summary_.plugin = path.string();
+        // The plug-in reads the calendar time as its library loads.
+        summary_.clock = options_.clock.value_or(host::real_calendar_time());
+        host::set_calendar_clock(summary_.clock);
         library_.emplace(host::PluginLibrary::open(path));
         sowfield_server(*library_);
     } catch (const PluginNotFound &error) {
@@ -314,7 +324,7 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     if (options_.save_settings)
         if (const int failed = save_settings(outcome->closing); failed != exit_ok) return failed;
     if (options_.no_output || !options_.output) return exit_ok;
-    return write_output(scene, points_before, polygons_before);
+    return write_output(scene, points_before, polygons_before, outcome->closing);
 }
 
 int Job::save_settings(const host::PanelSnapshot &accepted) {
@@ -326,7 +336,8 @@ int Job::save_settings(const host::PanelSnapshot &accepted) {
     return exit_ok;
 }
 
-int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon) {
+int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
+                      const host::PanelSnapshot &accepted) {
     const fs::path &path = *options_.output;
     io::WriteRange range;
     if (options_.clones_only) range = {first_point, first_polygon};
@@ -337,7 +348,8 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
         // the write, and one that came meanwhile then takes the result away.
         InterruptsHeld held;
         try {
-            io::write_mesh_file(path, scene, scene.foreground.front(), range);
+            io::write_mesh_file(path, scene, scene.foreground.front(), range,
+                                provenance_json(summary_, host::settings_json(accepted)));
         } catch (const io::MeshFileError &error) {
             held.release();
             return fail(exit_write_failed, error.what());

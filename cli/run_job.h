@@ -33,6 +33,7 @@ struct RunOptions {
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
+    std::optional<int64_t> clock;             // the calendar time the plug-in is given
 };
 
 // Adds the options above to a command; `default_output` is shown in the
@@ -54,7 +55,8 @@ public:
     // order, appended to `answers`. Reports a bad name (exit_usage).
     int collect_answers(const CLI::App &command, std::vector<host::PanelAnswer> &answers);
 
-    // Finds and opens the module (exit_plugin on failure).
+    // Finds and opens the module (exit_plugin on failure), giving it the
+    // calendar time of --clock, or the real one, which the summary records.
     int load_plugin();
 
     // Runs the plug-in over `scene` (foreground and background set) with the
@@ -74,7 +76,8 @@ private:
     int show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
     int guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
     int save_settings(const host::PanelSnapshot &accepted);
-    int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon);
+    int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
+                     const host::PanelSnapshot &accepted);
 
     const RunOptions &options_;
     RunSummary summary_;

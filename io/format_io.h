@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "host/scene/scene.h"
 #include "io/atomic_file.h"
@@ -21,7 +22,8 @@ void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &lay
 
 // Reads .gltf and .glb alike: the content, not the extension, tells which.
 void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
-void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary);
+void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
+                std::string_view provenance_json = {});
 
 // The parts of a layer that a WriteRange selects, checked: the range lies in
 // the layer and every selected polygon uses only selected points.

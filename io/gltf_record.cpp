@@ -2,6 +2,9 @@
 
 #include <climits>
 #include <cmath>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
 
 #include "sowfield_host.h"
 
@@ -104,6 +107,40 @@ bool valid_utf8(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+namespace {
+
+tinygltf::Value value_of(const nlohmann::json &json) {
+    switch (json.type()) {
+    case nlohmann::json::value_t::null: return {};
+    case nlohmann::json::value_t::boolean: return tinygltf::Value(json.get<bool>());
+    case nlohmann::json::value_t::number_integer:
+    case nlohmann::json::value_t::number_unsigned:
+        if (json >= INT_MIN && json <= INT_MAX) return tinygltf::Value(json.get<int>());
+        return tinygltf::Value(json.get<double>());
+    case nlohmann::json::value_t::number_float: return tinygltf::Value(json.get<double>());
+    case nlohmann::json::value_t::string: return tinygltf::Value(json.get<std::string>());
+    case nlohmann::json::value_t::array: {
+        tinygltf::Value::Array items;
+        for (const nlohmann::json &item : json) items.push_back(value_of(item));
+        return tinygltf::Value(std::move(items));
+    }
+    case nlohmann::json::value_t::object: {
+        tinygltf::Value::Object members;
+        for (const auto &[key, member] : json.items()) members[key] = value_of(member);
+        return tinygltf::Value(std::move(members));
+    }
+    default: throw std::invalid_argument("a JSON value of a kind glTF extras cannot hold");
+    }
+}
+
+}  // namespace
+
+tinygltf::Value json_value(std::string_view json) {
+    const nlohmann::json parsed = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_discarded()) throw std::invalid_argument("extras that are not JSON");
+    return value_of(parsed);
 }
 
 }  // namespace sowfield::io::detail::gltf

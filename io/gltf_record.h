@@ -20,6 +20,8 @@
 //                                    runs of polygon types in layer order (when any
 //                                    polygon is not "FACE")
 //   }
+// asset.extras                     how the file was made, as the program that wrote it
+//                                    described it (see write_mesh_file)
 // primitive.extras
 //   "sowfield": {"polygon_sizes": [size, count, ...]}
 //                                    runs of polygon sizes of a triangle primitive whose
@@ -67,5 +69,9 @@ std::string type_text(uint32_t code);  // for messages
 std::string attribute_name(uint32_t type, unsigned ordinal);
 
 bool valid_utf8(std::string_view text);
+
+// A JSON text as a tinygltf value, for extras the writer is handed as text.
+// Throws std::invalid_argument when the text is not JSON.
+tinygltf::Value json_value(std::string_view json);
 
 }  // namespace sowfield::io::detail::gltf

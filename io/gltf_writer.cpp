@@ -24,6 +24,7 @@
 
 #include "io/format_io.h"
 #include "io/gltf_record.h"
+#include "sowfield_version.h"
 #include "sowfield_host.h"
 
 namespace sowfield::io::detail {
@@ -182,8 +183,14 @@ private:
 
 class GltfWriter {
 public:
-    GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary)
-        : out_(out), scene_(scene), layer_(layer), binary_(binary), selection_(select_for_writing(out, layer, range)) {}
+    GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
+               std::string_view provenance_json)
+        : out_(out),
+          scene_(scene),
+          layer_(layer),
+          binary_(binary),
+          provenance_json_(provenance_json),
+          selection_(select_for_writing(out, layer, range)) {}
 
     void write() {
         check_names();
@@ -339,7 +346,8 @@ private:
     std::string describe() {
         tinygltf::Model model;
         model.asset.version = "2.0";
-        model.asset.generator = "Sowfield 1.6";
+        model.asset.generator = "Sowfield " SOWFIELD_VERSION;
+        if (!provenance_json_.empty()) model.asset.extras = gltf::json_value(provenance_json_);
         // An empty layer is a file of no scene at all (an empty scene would
         // serialise as null, which the format does not allow).
         if (points() == 0) return serialise(model);
@@ -567,6 +575,7 @@ private:
     const host::Scene &scene_;
     const host::Layer &layer_;
     bool binary_;
+    std::string_view provenance_json_;
     WriteSelection selection_;
     std::vector<double> position_min_, position_max_;
     std::vector<MapPlan> maps_;
@@ -578,8 +587,9 @@ private:
 
 }  // namespace
 
-void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary) {
-    GltfWriter(out, scene, layer, range, binary).write();
+void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
+                std::string_view provenance_json) {
+    GltfWriter(out, scene, layer, range, binary, provenance_json).write();
 }
 
 }  // namespace sowfield::io::detail

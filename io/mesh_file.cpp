@@ -77,7 +77,8 @@ size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
     return index;
 }
 
-void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range) {
+void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
+                     std::string_view provenance_json) {
     const Format format = format_for(path);
     if (layer >= scene.layer_count())
         throw MeshFileError("Error writing " + path.string() + ": the scene has no layer " + std::to_string(layer));
@@ -86,7 +87,7 @@ void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene
         if (format == Format::obj)
             detail::write_obj(out, scene, scene.layer(layer), range);
         else
-            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb);
+            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json);
     } catch (const MeshFileError &) {
         throw;
     } catch (const std::bad_alloc &) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
 #include "host/scene/scene.h"
 
@@ -53,7 +54,11 @@ struct WriteRange {
 
 // Writes one layer atomically: into a temporary file beside `path`, renamed
 // into place only once complete, so a failure never leaves a partial file.
-void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range = {});
+// `provenance_json`, when not empty, is a JSON object saying how the layer
+// was made (program, settings, clock); glTF keeps it as the asset's extras,
+// OBJ has no place for it.
+void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range = {},
+                     std::string_view provenance_json = {});
 
 // True when both paths name the same file: the same existing file (through
 // links too), or the same location when either does not exist yet. Lets a

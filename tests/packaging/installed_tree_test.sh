@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# An installed tree works on its own: this build is installed into a prefix,
+# the prefix is moved elsewhere (so nothing may depend on where it was
+# installed) and the tool is run from the PATH in a folder outside the source
+# and build folders. No installed file may name the build folder.
+#
+#   installed_tree_test.sh CMAKE BUILD_DIR
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=../../packaging/help-text.sh
+source "$(dirname "$0")/../../packaging/help-text.sh"
+cmake=$1 build=$(cd "$2" && pwd)
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+"$cmake" --install "$build" --prefix "$scratch/installed" --strip >/dev/null
+mv "$scratch/installed" "$scratch/moved"
+prefix=$scratch/moved
+mkdir "$scratch/work"
+cd "$scratch/work"
+export PATH="$prefix/bin:$PATH"
+
+for file in bin/sowfield lib/sowfield/libsowfield.so share/man/man1/sowfield.1.gz \
+    share/bash-completion/completions/sowfield share/doc/sowfield/README.md share/doc/sowfield/copyright; do
+    [[ -f $prefix/$file ]] || fail "the installed tree has no $file"
+done
+
+sowfield demo --quiet --set clone_count=20 -o trees.glb || fail "demo did not run"
+info=$(sowfield info trees.glb) || fail "info did not run"
+grep -q "points" <<<"$info" || fail "info said: $info"
+sowfield settings | grep -q "clone_count" || fail "settings did not list the plug-in's settings"
+
+# The manual page holds a part for every subcommand the help lists.
+page=$(gzip -dc "$prefix/share/man/man1/sowfield.1.gz")
+for command in $(sowfield --help | help_subcommands); do
+    grep -qF ".SS \"sowfield $command\"" <<<"$page" || fail "the manual page has no part for $command"
+done
+
+if grep -rlF "$build" "$prefix"; then fail "the files above name the build folder $build"; fi
+echo "installed tree works from $prefix"
