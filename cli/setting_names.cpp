@@ -50,13 +50,6 @@ constexpr std::array<SettingName, 31> kNames{{
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
 std::string_view trimmed(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -167,6 +160,18 @@ private:
 };
 
 }  // namespace
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+bool names_weight_map(const SettingName &setting) {
+    return setting.field == "size_weightmap" || setting.field == "density_weightmap" ||
+           setting.field == "p_angle_weightmap";
+}
 
 std::span<const SettingName> setting_names() { return kNames; }
 

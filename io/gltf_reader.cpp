@@ -378,10 +378,20 @@ private:
             return {base, count};
         }
         for (const auto &[attribute, accessor] : primitive.attributes) {
-            if (attribute.rfind("TEXCOORD_", 0) != 0) continue;
-            const std::string n = attribute.substr(9);
-            add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, false, true,
-                       world, where);
+            if (attribute.rfind("TEXCOORD_", 0) == 0) {
+                const std::string n = attribute.substr(9);
+                add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, false,
+                           true, world, where);
+            } else if (attribute.rfind("COLOR_", 0) == 0) {
+                add_values(gltf::kColorType, attribute, accessor, base, count, {}, true, false, kIdentity, where);
+            } else if (attribute.rfind('_', 0) == 0 && plain_elements(accessor)) {
+                const AccessorView values(model_, accessor, where + " attribute " + attribute, failure());
+                const std::string weight = gltf::weight_map_name(attribute);
+                if (!weight.empty() && gltf::weight_like(values.components(), values.component_type(), values.normalized()))
+                    add_values(SF_VMAP_WGHT, weight, accessor, base, count, {}, true, false, kIdentity, where);
+                else
+                    add_values(gltf::kAttributeType, attribute, accessor, base, count, {}, true, false, kIdentity, where);
+            }
         }
         const Value &names = mesh.extras.IsObject() ? mesh.extras.Get(gltf::kTargetNames) : Value();
         for (size_t t = 0; t < primitive.targets.size(); ++t) {
@@ -392,6 +402,14 @@ private:
                        slot->second, base, count, {}, false, false, world, where);
         }
         return {base, count};
+    }
+
+    // True for an accessor of scalars or vectors (matrices are not kept).
+    bool plain_elements(int accessor) const {
+        if (accessor < 0 || static_cast<size_t>(accessor) >= model_.accessors.size()) return true;  // reported later
+        const int type = model_.accessors[static_cast<size_t>(accessor)].type;
+        return type == TINYGLTF_TYPE_SCALAR || type == TINYGLTF_TYPE_VEC2 || type == TINYGLTF_TYPE_VEC3 ||
+               type == TINYGLTF_TYPE_VEC4;
     }
 
     void add_values(uint32_t type, const std::string &name, int accessor, uint32_t base, uint64_t count,

@@ -70,6 +70,27 @@ std::string attribute_name(uint32_t type, unsigned ordinal);
 
 bool valid_utf8(std::string_view text);
 
+// Vertex maps that hold what other programs put in a glTF file and that the
+// plug-in does not copy: "COLOR_n" colours (named after the attribute) and
+// application-specific attributes that are not weights (named after the
+// attribute, leading underscore included), each written back as it came.
+inline constexpr uint32_t kColorType = 0x52474241u;      // "RGBA"
+inline constexpr uint32_t kAttributeType = 0x41545452u;  // "ATTR"
+
+// An application-specific attribute ("_name") of one component, float or
+// normalized unsigned integer, is a weight map; `components`,
+// `component_type` and `normalized` describe its accessor.
+bool weight_like(int components, int component_type, bool normalized);
+// The weight map's name: the attribute's without its leading underscores,
+// case kept ("__ROCKINESS" gives "ROCKINESS"); empty when nothing is left.
+std::string weight_map_name(std::string_view attribute);
+// "_" + the map's name when that makes an attribute name other programs
+// accept (letters, digits and underscores) and keep as written.
+std::string named_weight_attribute(std::string_view map_name);
+// True for the names this writer makes up (attribute_name's and the exact
+// UV copies'), which a map's own name must not take.
+bool made_up_attribute(std::string_view attribute);
+
 // A JSON text as a tinygltf value, for extras the writer is handed as text.
 // Throws std::invalid_argument when the text is not JSON.
 tinygltf::Value json_value(std::string_view json);

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -236,7 +237,9 @@ private:
     void plan_maps() {
         unsigned uv_count = 0;
         unsigned target_count = 0;
+        unsigned color_count = 0;
         std::map<std::string, unsigned> attribute_count;  // by the attribute's first name
+        std::set<std::string> used;                        // attribute names taken
         for (size_t i = 0; i < layer_.vmap_count(); ++i) {
             const host::VertexMap &map = layer_.vmap(i);
             MapPlan plan;
@@ -251,9 +254,16 @@ private:
                 plan.target = static_cast<int>(target_count++);
                 plan.min.assign(3, std::numeric_limits<double>::infinity());
                 plan.max.assign(3, -std::numeric_limits<double>::infinity());
+            } else if (map.type() == gltf::kColorType && (dimension == 3 || dimension == 4)) {
+                plan.attribute = "COLOR_" + std::to_string(color_count++);
             } else {
-                unsigned &count = attribute_count[gltf::attribute_name(map.type(), 0)];
-                plan.attribute = gltf::attribute_name(map.type(), count++);
+                plan.attribute = chosen_name(map);
+                if (plan.attribute.empty() || !used.insert(plan.attribute).second) {
+                    unsigned &count = attribute_count[gltf::attribute_name(map.type(), 0)];
+                    do
+                        plan.attribute = gltf::attribute_name(map.type(), count++);
+                    while (!used.insert(plan.attribute).second);
+                }
             }
             uint64_t missing_first = 0;
             uint64_t missing_count = 0;
@@ -291,6 +301,18 @@ private:
             }
             maps_.push_back(std::move(plan));
         }
+    }
+
+    // The attribute a map would rather have: a weight map's own name, so that
+    // other programs show it; a kept attribute's name as it came. Names our
+    // writer makes up for other maps are not taken.
+    static std::string chosen_name(const host::VertexMap &map) {
+        std::string name;
+        if (map.type() == SF_VMAP_WGHT) name = gltf::named_weight_attribute(map.name());
+        if (map.type() == gltf::kAttributeType && map.name().rfind('_', 0) == 0)
+            name = gltf::named_weight_attribute(gltf::weight_map_name(map.name()));
+        if (name.empty() || gltf::made_up_attribute(name)) return {};
+        return map.type() == gltf::kAttributeType ? map.name() : name;
     }
 
     static float flipped(float v) { return 1.0f - v; }
