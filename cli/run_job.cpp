@@ -110,6 +110,11 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
     command.add_option("--memory-limit", options.memory_limit,
                        "Memory the run may use, e.g. 2G or 512M (default: what the system reports available)")
         ->type_name("SIZE");
+    command.add_option("--crease-angle", options.crease_angle,
+                       "Surfaces that came with normals are written smooth, sharp where polygons meet at more than "
+                       "this angle (default 60)")
+        ->type_name("DEGREES")
+        ->check(CLI::Range(0.0, 180.0));
     show->excludes(cancel);
     show->excludes(json);
 }
@@ -349,7 +354,8 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
         InterruptsHeld held;
         try {
             io::write_mesh_file(path, scene, scene.foreground.front(), range,
-                                provenance_json(summary_, host::settings_json(accepted)));
+                                provenance_json(summary_, host::settings_json(accepted)),
+                                io::WriteStyle{options_.crease_angle});
         } catch (const io::MeshFileError &error) {
             held.release();
             return fail(exit_write_failed, error.what());

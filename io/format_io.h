@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -17,13 +18,18 @@ namespace sowfield::io::detail {
 // Throws MeshFileError "Error loading <path>: <detail>".
 [[noreturn]] void fail_loading(const std::filesystem::path &path, const std::string &detail);
 
+// Marks the surfaces as having come with normals; readers call it once the
+// whole file has been read, so a file that fails marks nothing.
+void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces);
+
 void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
-void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range);
+void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range,
+               WriteStyle style);
 
 // Reads .gltf and .glb alike: the content, not the extension, tells which.
 void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                std::string_view provenance_json = {});
+                std::string_view provenance_json, WriteStyle style);
 
 // The parts of a layer that a WriteRange selects, checked: the range lies in
 // the layer and every selected polygon uses only selected points.
