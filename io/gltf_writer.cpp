@@ -18,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -128,6 +129,17 @@ public:
         for (size_t i = whole; i < n; ++i) pending_[pending_count_++] = bytes[i];
     }
 
+    void copy(const void *bytes, size_t n) {
+        for (auto *from = static_cast<const unsigned char *>(bytes); n > 0;) {
+            const size_t part = std::min(n, size_t{1} << 20);
+            unsigned char *room = claim(part);
+            std::memcpy(room, from, part);
+            commit(room, part);
+            from += part;
+            n -= part;
+        }
+    }
+
     void finish() {
         if (!base64_ || pending_count_ == 0) return;
         const uint32_t v = uint32_t{pending_[0]} << 16 | (pending_count_ > 1 ? uint32_t{pending_[1]} << 8 : 0u);
@@ -188,22 +200,22 @@ private:
 class GltfWriter {
 public:
     GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-               std::string_view provenance_json, WriteStyle style)
+               std::string_view provenance_json, const GltfAddition *addition, WriteStyle style)
         : out_(out),
           scene_(scene),
           layer_(layer),
           binary_(binary),
           provenance_json_(provenance_json),
           crease_degrees_(style.crease_degrees),
-          selection_(select_for_writing(out, layer, range)) {}
+          selection_(select_for_writing(out, layer, range)),
+          addition_(addition) {}
 
     void write() {
-        check_names();
-        if (points() > 0) {
-            plan_positions();
-            plan_maps();
-            plan_polygons();
-            plan_vertices();
+        plan();
+        if (addition_) {
+            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "", nullptr,
+                                                   WriteStyle{crease_degrees_});
+            shared_->plan();
         }
         const std::string json = describe();
         if (binary_)
@@ -214,6 +226,23 @@ public:
 
 private:
     uint32_t points() const { return selection_.point_count(); }
+
+    void plan() {
+        check_names();
+        if (points() > 0) {
+            plan_positions();
+            plan_maps();
+            plan_polygons();
+            plan_vertices();
+        }
+    }
+
+    void plan_vertices() {
+        corners_ = crease_normals(scene_, layer_, selection_, crease_degrees_);
+        vertices_ = split_vertices(corners_, layer_, selection_);
+        for (PrimitivePlan &plan : primitives_)
+            plan.smooth = plan.kind == kTriangles && scene_.surface_keeping(plan.surface).smooth;
+    }
 
     void check_names() const {
         if (!gltf::valid_utf8(layer_.name)) out_.fail("the layer name is not valid UTF-8");
@@ -369,6 +398,46 @@ private:
             polygon_types_ = types.values([](uint64_t type) { return gltf::type_value(static_cast<uint32_t>(type)); });
     }
 
+    // The JSON description, without "buffers" (spliced in as the file is written).
+    std::string describe() {
+        tinygltf::Model model;
+        model.asset.version = "2.0";
+        model.asset.generator = "Sowfield " SOWFIELD_VERSION;
+        if (!provenance_json_.empty()) model.asset.extras = gltf::json_value(provenance_json_);
+        // An empty layer is a file of no scene at all (an empty scene would
+        // serialise as null, which the format does not allow).
+        if (points() == 0 && !addition_) return serialise(model);
+
+        model.scenes.emplace_back();
+        model.scenes[0].name = layer_.name;
+        model.defaultScene = 0;
+        if (points() > 0) {
+            model.scenes[0].nodes.push_back(0);
+            tinygltf::Node node;
+            node.name = layer_.name;
+            node.mesh = describe_mesh(model);
+            model.nodes.push_back(std::move(node));
+        }
+        if (addition_) {
+            shared_->binary_size_ = binary_size_;
+            const int mesh = shared_->describe_mesh(model);
+            binary_size_ = shared_->binary_size_;
+            addition_->describe(model, mesh, binary_size_);
+        }
+        return serialise(model);
+    }
+
+    // The layer's points and polygons as one more mesh of `model`.
+    int describe_mesh(tinygltf::Model &model) {
+        VertexAccessors vertices = describe_vertices(model);
+        tinygltf::Mesh mesh;
+        mesh.name = layer_.name;
+        describe_primitives(model, vertices, mesh);
+        mesh.extras = mesh_extras(vertices);
+        model.meshes.push_back(std::move(mesh));
+        return static_cast<int>(model.meshes.size() - 1);
+    }
+
     // The vertex attributes every primitive shares (NORMAL only where its
     // surface came with normals), and what the record says of them.
     struct VertexAccessors {
@@ -379,43 +448,6 @@ private:
         Value::Array map_records;
         int split = -1;  // the further vertices' points
     };
-
-    void plan_vertices() {
-        corners_ = crease_normals(scene_, layer_, selection_, crease_degrees_);
-        vertices_ = split_vertices(corners_, layer_, selection_);
-        for (PrimitivePlan &plan : primitives_)
-            plan.smooth = plan.kind == kTriangles && scene_.surface_keeping(plan.surface).smooth;
-    }
-
-    // The JSON description, without "buffers" (spliced in as the file is written).
-    std::string describe() {
-        tinygltf::Model model;
-        model.asset.version = "2.0";
-        model.asset.generator = "Sowfield " SOWFIELD_VERSION;
-        if (!provenance_json_.empty()) model.asset.extras = gltf::json_value(provenance_json_);
-        // An empty layer is a file of no scene at all (an empty scene would
-        // serialise as null, which the format does not allow).
-        if (points() == 0) return serialise(model);
-        describe_scene(model);
-        VertexAccessors vertices = describe_vertices(model);
-        tinygltf::Mesh mesh;
-        mesh.name = layer_.name;
-        describe_primitives(model, vertices, mesh);
-        mesh.extras = mesh_extras(vertices);
-        model.meshes.push_back(std::move(mesh));
-        return serialise(model);
-    }
-
-    void describe_scene(tinygltf::Model &model) const {
-        model.scenes.emplace_back();
-        model.scenes[0].name = layer_.name;
-        model.scenes[0].nodes.push_back(0);
-        model.defaultScene = 0;
-        tinygltf::Node node;
-        node.name = layer_.name;
-        node.mesh = 0;
-        model.nodes.push_back(std::move(node));
-    }
 
     // Laid out in the order write_binary writes them: positions, each map
     // (a flipped UV map followed by its exact copy), normals, the further
@@ -609,6 +641,8 @@ private:
         for (const uint32_t point : vertices_.extra_points) indices.push(point);
         for (const PrimitivePlan &plan : primitives_) write_indices(plan, indices);
         indices.flush();
+        if (shared_) shared_->write_binary(sink);
+        if (addition_) addition_->write_binary([&](const void *bytes, size_t n) { sink.copy(bytes, n); });
     }
 
     uint32_t point_of(uint64_t vertex) const { return selection_.first_point + vertices_.point_offset(vertex); }
@@ -669,13 +703,15 @@ private:
     Value::Array polygon_order_;
     Value::Array polygon_types_;
     uint64_t binary_size_ = 0;
+    const GltfAddition *addition_ = nullptr;
+    std::unique_ptr<GltfWriter> shared_;  // the addition's mesh
 };
 
 }  // namespace
 
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                std::string_view provenance_json, WriteStyle style) {
-    GltfWriter(out, scene, layer, range, binary, provenance_json, style).write();
+                std::string_view provenance_json, const GltfAddition *addition, WriteStyle style) {
+    GltfWriter(out, scene, layer, range, binary, provenance_json, addition, style).write();
 }
 
 }  // namespace sowfield::io::detail
