@@ -47,6 +47,17 @@ std::string summary_json(const RunSummary &summary) {
         out["output"] = {{"path", *summary.output}, {"bytes", summary.output_bytes}, {"clones_only", summary.clones_only}};
     else
         out["output"] = nullptr;
+    if (summary.instances) {
+        ordered_json reasons = ordered_json::array();
+        for (const auto &[reason, clones] : summary.instances->reasons)
+            reasons.push_back({{"reason", reason}, {"clones", clones}});
+        out["instances"] = {{"mode", summary.instances->mode},
+                            {"instanced", summary.instances->instanced},
+                            {"realized", summary.instances->realized},
+                            {"reasons", std::move(reasons)}};
+    } else {
+        out["instances"] = nullptr;
+    }
     if (summary.memory) {
         ordered_json memory = {{"estimate", summary.memory->total()},
                                {"scene", summary.memory->scene_bytes},

@@ -16,6 +16,8 @@
 #include "host/calendar_clock.h"
 #include "host/host.h"
 #include "host/panel_view.h"
+#include "io/clone_instances.h"
+#include "io/gltf_instancing.h"
 #include "io/mesh_file.h"
 
 namespace sowfield::cli {
@@ -25,6 +27,17 @@ namespace fs = std::filesystem;
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The result line's account of --instances.
+std::string instances_text(const RunSummary::Instances &instances) {
+    std::string text = "; " + std::to_string(instances.instanced) + " clones instanced (" + instances.mode + ")";
+    if (instances.realized == 0) return text;
+    text += ", " + std::to_string(instances.realized) + " written as geometry: ";
+    for (size_t i = 0; i < instances.reasons.size(); ++i)
+        text += (i > 0 ? "; " : "") + instances.reasons[i].first +
+                (instances.reasons.size() > 1 ? " (" + std::to_string(instances.reasons[i].second) + ")" : "");
+    return text;
 }
 
 const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
@@ -110,6 +123,11 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
     command.add_option("--memory-limit", options.memory_limit,
                        "Memory the run may use, e.g. 2G or 512M (default: what the system reports available)")
         ->type_name("SIZE");
+    command.add_option("--instances", options.instances,
+                       "Write clones that are exact placed copies of the object as instances of one mesh (glTF/GLB "
+                       "only): gpu (EXT_mesh_gpu_instancing) or nodes (one node per clone)")
+        ->check(CLI::IsMember({"gpu", "nodes"}))
+        ->type_name("MODE");
     show->excludes(cancel);
     show->excludes(json);
 }
@@ -139,6 +157,7 @@ int Job::finish(int code) {
             line << "; wrote " << *summary_.output << " (" << format_bytes(summary_.output_bytes) << ")";
         else
             line << "; nothing written (--no-output)";
+        if (summary_.instances) line << instances_text(*summary_.instances);
         line << "; repeat with --clock " << summary_.clock;
         std::cout << line.str() << "\n" << std::flush;
     }
@@ -152,7 +171,10 @@ int Job::check_paths(const std::vector<fs::path> &inputs) {
                                     "\": expected a size such as 2G, 512M or 1500000000");
     if (options_.output && !options_.no_output) {
         try {
-            io::format_for(*options_.output);
+            if (io::format_for(*options_.output) == io::Format::obj && options_.instances)
+                return fail(exit_usage, "--instances " + *options_.instances + ": OBJ has no instancing, so " +
+                                            options_.output->string() +
+                                            " could only hold every clone as real geometry; write .glb or .gltf");
         } catch (const io::MeshFileError &error) {
             return fail(exit_usage, error.what());
         }
@@ -327,6 +349,22 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     return write_output(scene, points_before, polygons_before, outcome->closing);
 }
 
+void Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
+                          std::string_view provenance_json) {
+    const size_t foreground = scene.foreground.front();
+    const io::CloneInstances found =
+        io::find_clone_instances(scene, foreground, scene.background, first_point, first_polygon);
+    const io::InstanceMode mode = *options_.instances == "nodes" ? io::InstanceMode::nodes : io::InstanceMode::gpu;
+    io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json);
+    RunSummary::Instances &instances = summary_.instances.emplace();
+    instances.mode = *options_.instances;
+    instances.instanced = found.placed.size();
+    // A run whose geometry could not be split into clones keeps them all.
+    instances.realized = found.clones > 0 ? found.realized() : static_cast<uint64_t>(std::max<int64_t>(summary_.clones, 0));
+    for (const auto &[reason, clones] : found.not_placed)
+        instances.reasons.emplace_back(reason, clones > 0 ? clones : instances.realized);
+}
+
 int Job::save_settings(const host::PanelSnapshot &accepted) {
     try {
         write_text_atomically(*options_.save_settings, host::settings_json(accepted));
@@ -348,8 +386,11 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
         // the write, and one that came meanwhile then takes the result away.
         InterruptsHeld held;
         try {
-            io::write_mesh_file(path, scene, scene.foreground.front(), range,
-                                provenance_json(summary_, host::settings_json(accepted)));
+            const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
+            if (options_.instances)
+                write_instanced(scene, first_point, first_polygon, range, provenance);
+            else
+                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance);
         } catch (const io::MeshFileError &error) {
             held.release();
             return fail(exit_write_failed, error.what());

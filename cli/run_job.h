@@ -15,6 +15,7 @@
 #include "host/panel_service.h"
 #include "host/plugin_loader.h"
 #include "host/scene.h"
+#include "io/mesh_file.h"
 
 namespace sowfield::cli {
 
@@ -34,6 +35,7 @@ struct RunOptions {
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
     std::optional<int64_t> clock;             // the calendar time the plug-in is given
+    std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };
 
 // Adds the options above to a command; `default_output` is shown in the
@@ -78,6 +80,8 @@ private:
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
                      const host::PanelSnapshot &accepted);
+    void write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
+                         std::string_view provenance_json);
 
     const RunOptions &options_;
     RunSummary summary_;

@@ -24,6 +24,7 @@
 
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
+#include "io/gltf_instancing.h"
 #include "io/gltf_record.h"
 #include "io/mapped_file.h"
 #include "sowfield_host.h"
@@ -55,7 +56,7 @@ Matrix multiply(const Matrix &a, const Matrix &b) {
 bool honoured(const std::string &extension) {
     const auto starts = [&](const char *prefix) { return extension.rfind(prefix, 0) == 0; };
     return extension == "KHR_mesh_quantization" || extension == "KHR_lights_punctual" || starts("KHR_materials_") ||
-           starts("KHR_texture_") || starts("EXT_texture_");
+           starts("KHR_texture_") || starts("EXT_texture_") || extension == "EXT_mesh_gpu_instancing";
 }
 
 // Images are never decoded: a mesh needs none of them.
@@ -177,7 +178,15 @@ private:
             if (static_cast<size_t>(node.mesh) >= model_.meshes.size())
                 fail("node " + std::to_string(index) + " refers to mesh " + std::to_string(node.mesh) + ", but only " +
                      std::to_string(model_.meshes.size()) + " exist");
-            add_mesh(node.mesh, world);
+            // Each instance as real geometry; placed clones of our own keep
+            // what a clone copies unchanged (corner order, spots).
+            placing_clones_ = places_clones(node);
+            for (const MeshPlacement &placement : mesh_placements(model_, index, failure())) {
+                const uint32_t first = layer_.point_count();
+                add_mesh(node.mesh, multiply(world, placement.matrix));
+                if (placement.clone_index) add_clone_index(layer_, first, *placement.clone_index);
+            }
+            placing_clones_ = false;
         }
         on_path[static_cast<size_t>(index)] = 1;
         stack.push_back({index, world, 0});
@@ -319,7 +328,7 @@ private:
             polygons.vertex_count = found->second.second;
             prepare_polygons(polygons, record);
         }
-        emit_polygons(primitives, record, mirrors(world), where);
+        emit_polygons(primitives, record, mirrors(world) && !placing_clones_, where);
     }
 
     // True when the transform's linear part has a negative determinant.
@@ -444,7 +453,7 @@ private:
             float value[4];
             values.read(v, value);
             if (flip_v) value[1] = 1.0f - value[1];
-            if (moved && type == SF_VMAP_SPOT) {
+            if (moved && type == SF_VMAP_SPOT && !placing_clones_) {
                 const host::Vec3 p = transform_point(world, {value[0], value[1], value[2]});
                 for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(p[c]);
             } else if (moved && type == SF_VMAP_MORF) {
@@ -635,6 +644,7 @@ private:
     host::Scene &scene_;
     host::Layer &layer_;
     tinygltf::Model model_;
+    bool placing_clones_ = false;  // the mesh being added is a placed clone of our own
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -125,6 +126,17 @@ public:
         for (size_t i = whole; i < n; ++i) pending_[pending_count_++] = bytes[i];
     }
 
+    void copy(const void *bytes, size_t n) {
+        for (auto *from = static_cast<const unsigned char *>(bytes); n > 0;) {
+            const size_t part = std::min(n, size_t{1} << 20);
+            unsigned char *room = claim(part);
+            std::memcpy(room, from, part);
+            commit(room, part);
+            from += part;
+            n -= part;
+        }
+    }
+
     void finish() {
         if (!base64_ || pending_count_ == 0) return;
         const uint32_t v = uint32_t{pending_[0]} << 16 | (pending_count_ > 1 ? uint32_t{pending_[1]} << 8 : 0u);
@@ -185,20 +197,20 @@ private:
 class GltfWriter {
 public:
     GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-               std::string_view provenance_json)
+               std::string_view provenance_json, const GltfAddition *addition = nullptr)
         : out_(out),
           scene_(scene),
           layer_(layer),
           binary_(binary),
           provenance_json_(provenance_json),
-          selection_(select_for_writing(out, layer, range)) {}
+          selection_(select_for_writing(out, layer, range)),
+          addition_(addition) {}
 
     void write() {
-        check_names();
-        if (points() > 0) {
-            plan_positions();
-            plan_maps();
-            plan_polygons();
+        plan();
+        if (addition_) {
+            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "");
+            shared_->plan();
         }
         const std::string json = describe();
         if (binary_)
@@ -209,6 +221,15 @@ public:
 
 private:
     uint32_t points() const { return selection_.point_count(); }
+
+    void plan() {
+        check_names();
+        if (points() > 0) {
+            plan_positions();
+            plan_maps();
+            plan_polygons();
+        }
+    }
 
     void check_names() const {
         if (!gltf::valid_utf8(layer_.name)) out_.fail("the layer name is not valid UTF-8");
@@ -372,17 +393,29 @@ private:
         if (!provenance_json_.empty()) model.asset.extras = gltf::json_value(provenance_json_);
         // An empty layer is a file of no scene at all (an empty scene would
         // serialise as null, which the format does not allow).
-        if (points() == 0) return serialise(model);
+        if (points() == 0 && !addition_) return serialise(model);
 
         model.scenes.emplace_back();
         model.scenes[0].name = layer_.name;
-        model.scenes[0].nodes.push_back(0);
         model.defaultScene = 0;
-        tinygltf::Node node;
-        node.name = layer_.name;
-        node.mesh = 0;
-        model.nodes.push_back(std::move(node));
+        if (points() > 0) {
+            model.scenes[0].nodes.push_back(0);
+            tinygltf::Node node;
+            node.name = layer_.name;
+            node.mesh = describe_mesh(model);
+            model.nodes.push_back(std::move(node));
+        }
+        if (addition_) {
+            shared_->binary_size_ = binary_size_;
+            const int mesh = shared_->describe_mesh(model);
+            binary_size_ = shared_->binary_size_;
+            addition_->describe(model, mesh, binary_size_);
+        }
+        return serialise(model);
+    }
 
+    // The layer's points and polygons as one more mesh of `model`.
+    int describe_mesh(tinygltf::Model &model) {
         tinygltf::Mesh mesh;
         mesh.name = layer_.name;
         const int positions = add_accessor(model, 3, points(), TINYGLTF_TARGET_ARRAY_BUFFER);
@@ -472,7 +505,7 @@ private:
         extras[gltf::kRecord] = Value(std::move(record));
         mesh.extras = Value(std::move(extras));
         model.meshes.push_back(std::move(mesh));
-        return serialise(model);
+        return static_cast<int>(model.meshes.size() - 1);
     }
 
     // One accessor over a buffer view of its own, tightly packed; every
@@ -591,6 +624,8 @@ private:
             }
         }
         indices.flush();
+        if (shared_) shared_->write_binary(sink);
+        if (addition_) addition_->write_binary([&](const void *bytes, size_t n) { sink.copy(bytes, n); });
     }
 
     AtomicFile &out_;
@@ -605,13 +640,15 @@ private:
     Value::Array polygon_order_;
     Value::Array polygon_types_;
     uint64_t binary_size_ = 0;
+    const GltfAddition *addition_ = nullptr;
+    std::unique_ptr<GltfWriter> shared_;  // the addition's mesh
 };
 
 }  // namespace
 
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                std::string_view provenance_json) {
-    GltfWriter(out, scene, layer, range, binary, provenance_json).write();
+                std::string_view provenance_json, const GltfAddition *addition) {
+    GltfWriter(out, scene, layer, range, binary, provenance_json, addition).write();
 }
 
 }  // namespace sowfield::io::detail

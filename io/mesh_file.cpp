@@ -82,12 +82,18 @@ void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene
     const Format format = format_for(path);
     if (layer >= scene.layer_count())
         throw MeshFileError("Error writing " + path.string() + ": the scene has no layer " + std::to_string(layer));
-    AtomicFile out(path);
-    try {
+    detail::write_atomically(path, [&](AtomicFile &out) {
         if (format == Format::obj)
             detail::write_obj(out, scene, scene.layer(layer), range);
         else
             detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json);
+    });
+}
+
+void detail::write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write) {
+    AtomicFile out(path);
+    try {
+        write(out);
     } catch (const MeshFileError &) {
         throw;
     } catch (const std::bad_alloc &) {

@@ -221,32 +221,6 @@ TEST(GltfWriter, RefusesValuesTheFormatCannotHold) {
 
 // ------------------------------------------------------------- the validator
 
-std::filesystem::path validator_script() {
-    return std::filesystem::path(SOWFIELD_SOURCE_DIR) / "tools" / "validate-gltf.js";
-}
-
-// Runs the Khronos validator on `files`; returns its exit status (0: no
-// errors). Skips the test when node or the validator package is missing.
-int validate(const std::vector<std::filesystem::path> &files, std::string &report) {
-    if (std::system("command -v node >/dev/null 2>&1") != 0) return -1;
-    if (!std::filesystem::exists(std::filesystem::path(SOWFIELD_SOURCE_DIR) / "tools/node_modules/gltf-validator"))
-        return -2;
-    std::string command = "node '" + validator_script().string() + "' --quiet";
-    for (const auto &file : files) command += " '" + file.string() + "'";
-    command += " 2>&1";
-    FILE *pipe = ::popen(command.c_str(), "r");
-    char chunk[4096];
-    size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) report.append(chunk, n);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
-}
-
-#define SKIP_WITHOUT_VALIDATOR(status)                                                          \
-    if ((status) == -1) GTEST_SKIP() << "node is not installed: cannot run the glTF validator"; \
-    if ((status) == -2)                                                                         \
-    GTEST_SKIP() << "the glTF validator is not installed: run `npm install --prefix tools` in the source tree"
-
 TEST(GltfValidator, AcceptsEveryFileWeWrite) {
     ScratchFolder folder;
     host::Scene scene;
