@@ -43,6 +43,7 @@ std::string summary_json(const RunSummary &summary) {
                             {"line2", message.line2 ? ordered_json(*message.line2) : ordered_json(nullptr)}});
     out["messages"] = std::move(messages);
     out["panel_errors"] = summary.panel_errors;
+    out["warnings"] = summary.warnings;
     if (summary.output)
         out["output"] = {{"path", *summary.output}, {"bytes", summary.output_bytes}, {"clones_only", summary.clones_only}};
     else

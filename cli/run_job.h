@@ -30,7 +30,9 @@ struct RunOptions {
     bool show_panel = false;
     std::optional<std::filesystem::path> save_settings;
     std::optional<std::filesystem::path> plugin;
-    bool quiet = false;
+    bool quiet = false;   // no progress bars
+    bool silent = false;  // no progress bars and no result line
+    bool no_warnings = false;
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
@@ -47,9 +49,10 @@ class Job {
 public:
     Job(std::string command, const RunOptions &options);
 
-    // Checks the output's extension and the memory limit's text (exit_usage)
-    // and that neither the output nor the saved settings would overwrite an
-    // input (exit_bad_input).
+    // Checks the output's extension and the memory limit's text (exit_usage),
+    // that neither the output nor the saved settings would overwrite an
+    // input (exit_bad_input), and that both can be written (exit_write_failed),
+    // all before the run.
     // Returns exit_ok or the failure's code, after reporting it.
     int check_paths(const std::vector<std::filesystem::path> &inputs);
 
@@ -76,7 +79,11 @@ public:
 
 private:
     int show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
-    int guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
+    std::optional<host::PanelOutcome> preview(host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+                                              int &refused);
+    void warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+              const host::PanelSnapshot &accepted);
+    int guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted);
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
                      const host::PanelSnapshot &accepted);

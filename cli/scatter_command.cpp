@@ -13,6 +13,7 @@
 #include "cli/exit_codes.h"
 #include "cli/run_job.h"
 #include "cli/setting_names.h"
+#include "cli/stage_caption.h"
 #include "cli/weight_maps.h"
 #include "io/mesh_file.h"
 #include "sowfield_host.h"
@@ -111,8 +112,11 @@ int run_scatter(const ScatterOptions &options, const CLI::App &command) {
     host::Scene scene;
     const auto start = std::chrono::steady_clock::now();
     try {
+        const bool progress = !options.run.quiet && !options.run.silent;
+        StageCaption reading(progress, "Reading " + std::to_string(inputs.size()) + " mesh files");
         scene.foreground = {io::read_mesh_file(options.surface, scene)};
         for (const fs::path &object : options.objects) scene.background.push_back(io::read_mesh_file(object, scene));
+        reading.end(true);
     } catch (const io::MeshFileError &error) {
         return job.finish(job.fail(exit_bad_input, error.what()));
     }

@@ -26,7 +26,7 @@ constexpr std::array<SettingName, 31> kNames{{
     {"size_by_poly_area", "Size depends on Poly Area"},
     {"dependence_power", "Dependence Power"},
     {"density_weightmap", "Density WeightMap"},
-    {"h_min", "Random rotation H Min"},
+    {"h_min", "Random rotation H Min", false, "H Min"},
     {"h_max", "H Max"},
     {"p_min", "P Min"},
     {"p_max", "P Max"},
@@ -178,14 +178,19 @@ std::span<const SettingName> setting_names() { return kNames; }
 const SettingName *find_setting(std::string_view name) {
     name = trimmed(name);
     for (const SettingName &setting : kNames)
-        if (same_ignoring_case(name, setting.label) || same_ignoring_case(name, setting.field)) return &setting;
+        if (same_ignoring_case(name, setting.label) || same_ignoring_case(name, setting.field) ||
+            (!setting.short_name.empty() && same_ignoring_case(name, setting.short_name)))
+            return &setting;
     return nullptr;
 }
 
 std::string accepted_setting_names() {
     std::string list;
     for (const SettingName &name : kNames)
-        if (!name.button) list += "  " + std::string(name.label) + " (" + std::string(name.field) + ")\n";
+        if (!name.button)
+            list += "  " + std::string(name.label) +
+                    (name.short_name.empty() ? "" : ", " + std::string(name.short_name)) + " (" +
+                    std::string(name.field) + ")\n";
     return list;
 }
 
