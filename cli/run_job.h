@@ -12,9 +12,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/json_summary.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
-#include "host/scene.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
+#include "host/scene/scene.h"
 #include "io/mesh_file.h"
 
 namespace sowfield::cli {

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/panel_service.h"
+#include "host/panel/panel_service.h"
 
 namespace sowfield::cli {
 

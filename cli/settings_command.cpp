@@ -19,10 +19,10 @@
 #include "cli/exit_codes.h"
 #include "cli/plugin_location.h"
 #include "cli/setting_names.h"
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/panel_view.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
+#include "host/panel/panel_view.h"
 
 namespace sowfield::cli {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/atomic_file.h"
 #include "io/mesh_file.h"
 

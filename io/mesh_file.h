@@ -21,7 +21,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::io {
 

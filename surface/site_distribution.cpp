@@ -13,7 +13,7 @@
 #include <limits>
 
 #include "numeric/random.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "surface/polygon_weight.h"
 #include "surface/random_point.h"
 #include "surface/site_index.h"

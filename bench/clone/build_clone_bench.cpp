@@ -13,9 +13,9 @@
 
 #include "clone/point_map.h"
 #include "clone_bench_fixture.h"
-#include "host/contract_log.h"
-#include "host/edit_session.h"
-#include "host/scene.h"
+#include "host/services/contract_log.h"
+#include "host/edit/edit_session.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::bench {
 namespace {

@@ -18,10 +18,10 @@
 
 #include "sowfield_version.h"
 
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/panel_view.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
+#include "host/panel/panel_view.h"
 
 namespace sowfield::host {
 namespace {

@@ -16,9 +16,9 @@
 
 #include "cli/demo_scene.h"
 #include "cli/setting_names.h"
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
 #include "io/clone_instances.h"
 #include "io/gltf_instancing.h"
 #include "sowfield_host.h"

@@ -8,7 +8,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "host/normals.h"
+#include "host/scene/normals.h"
 #include "sowfield_host.h"
 #include "tests/io/io_fixture.h"
 

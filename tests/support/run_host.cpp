@@ -3,8 +3,8 @@
 #include "clone/clone_transform.h"
 #include "clone/geometry_copy.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
-#include "surface/run_data.h"
+#include "plugin/host_services.h"
+#include "plugin/run_data.h"
 #include "surface/site_distribution.h"
 #include "surface/target_polygons.h"
 
@@ -12,7 +12,7 @@ namespace sowfield::testing {
 
 void reset_run_state() {
     release_run_data();
-    clear_run_context();
+    clear_host_services();
     current_site = nullptr;
     clone_state = {};
     mean_area = 0.0;

@@ -21,10 +21,10 @@
 #include <initializer_list>
 #include <vector>
 
-#include "host/contract_log.h"
-#include "host/edit_session.h"
-#include "host/monitor_service.h"
-#include "host/scene_objects_service.h"
+#include "host/services/contract_log.h"
+#include "host/edit/edit_session.h"
+#include "host/services/monitor_service.h"
+#include "host/services/scene_objects_service.h"
 #include "numeric/point.h"
 #include "settings/params.h"
 #include "settings/vmap_catalogue.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "numeric/random.h"
-#include "plugin/run_context.h"
-#include "surface/run_data.h"
+#include "plugin/host_services.h"
+#include "plugin/run_data.h"
 #include "surface/target_polygons.h"
 #include "tests/support/run_host.h"
 

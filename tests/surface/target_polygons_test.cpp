@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "plugin/run_data.h"
 #include "settings/params.h"
 #include "surface/polygon_weight.h"
-#include "surface/run_data.h"
 #include "surface/site_distribution.h"
 #include "tests/support/run_host.h"
 
