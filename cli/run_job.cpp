@@ -151,6 +151,11 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
     command.add_option("--memory-limit", options.memory_limit,
                        "Memory the run may use, e.g. 2G or 512M (default: what the system reports available)")
         ->type_name("SIZE");
+    command.add_option("--crease-angle", options.crease_angle,
+                       "Surfaces that came with normals are written smooth, sharp where polygons meet at more than "
+                       "this angle (default 60)")
+        ->type_name("DEGREES")
+        ->check(CLI::Range(0.0, 180.0));
     command.add_option("--instances", options.instances,
                        "Write clones that are exact placed copies of the object as instances of one mesh (glTF/GLB "
                        "only): gpu (EXT_mesh_gpu_instancing) or nodes (one node per clone)")
@@ -432,7 +437,8 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
             if (options_.instances)
                 write_instanced(scene, first_point, first_polygon, range, provenance);
             else
-                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance);
+                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance,
+                                    io::WriteStyle{options_.crease_angle});
         } catch (const io::MeshFileError &error) {
             writing.end(false);
             held.release();

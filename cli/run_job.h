@@ -36,6 +36,7 @@ struct RunOptions {
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
+    double crease_angle = 60.0;  // degrees, for the normals of smooth surfaces
     std::optional<int64_t> clock;             // the calendar time the plug-in is given
     std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };

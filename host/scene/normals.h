@@ -15,4 +15,8 @@ namespace sowfield::host {
 // products). False with (0, 0, 0) for fewer than three points or no area.
 bool newell_normal(const Layer &layer, std::span<const uint32_t> points, Vec3 &normal);
 
+// Newell's sums themselves: twice the polygon's vector area, pointing where
+// newell_normal's normal points; (0, 0, 0) for fewer than three points.
+Vec3 newell_sums(const Layer &layer, std::span<const uint32_t> points);
+
 }  // namespace sowfield::host

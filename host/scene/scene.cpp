@@ -163,7 +163,10 @@ void Layer::reserve(uint64_t points, uint64_t polygons, uint64_t polygon_corners
 
 // -------------------------------------------------------------------- Scene
 
-Scene::Scene() { surfaces_.emplace_back("Default"); }
+Scene::Scene() {
+    surfaces_.emplace_back("Default");
+    keepings_.emplace_back();
+}
 
 Layer &Scene::add_layer(std::string name) {
     layers_.push_back(std::make_unique<Layer>(std::move(name)));
@@ -174,12 +177,14 @@ uint32_t Scene::surface_index(std::string_view surface_name) {
     for (uint32_t i = 0; i < surfaces_.size(); ++i)
         if (surfaces_[i] == surface_name) return i;
     surfaces_.emplace_back(surface_name);
+    keepings_.emplace_back();
     return static_cast<uint32_t>(surfaces_.size() - 1);
 }
 
 void Scene::truncate_surfaces(uint32_t count) {
     if (count < 1) count = 1;
     if (count < surfaces_.size()) surfaces_.resize(count);
+    if (count < keepings_.size()) keepings_.resize(count);
 }
 
 }  // namespace sowfield::host

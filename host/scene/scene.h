@@ -222,6 +222,23 @@ private:
     std::vector<std::unique_ptr<VertexMap>> vmaps_;
 };
 
+// What a mesh file said about a surface beyond its name (a material's
+// colours and textures), kept for the writers to put back. Only the file
+// formats know what is inside; the host keeps it as it came.
+class SurfaceLook {
+public:
+    virtual ~SurfaceLook() = default;
+    // One line for people, such as "base colour 0.2 0.6 0.1, roughness 0.8".
+    virtual std::string summary() const = 0;
+};
+
+// A surface's keepings: its look, and whether it came with normals (its
+// polygons are then written with smooth normals, split at creases).
+struct SurfaceKeeping {
+    std::shared_ptr<const SurfaceLook> look;
+    bool smooth = false;
+};
+
 class Scene {
 public:
     Scene();
@@ -242,9 +259,14 @@ public:
     // Forgets the names at and after `count` (never "Default"; rollback).
     void truncate_surfaces(uint32_t count);
 
+    // Empty for a surface no file described.
+    const SurfaceKeeping &surface_keeping(uint32_t index) const { return keepings_[index]; }
+    void set_surface_keeping(uint32_t index, SurfaceKeeping keeping) { keepings_[index] = std::move(keeping); }
+
 private:
     std::vector<std::unique_ptr<Layer>> layers_;
     std::vector<std::string> surfaces_;
+    std::vector<SurfaceKeeping> keepings_;  // one per surface name
 };
 
 }  // namespace sowfield::host
