@@ -2,13 +2,13 @@
 # An installed tree works on its own: this build is installed into a prefix,
 # the prefix is moved elsewhere (so nothing may depend on where it was
 # installed) and the tool is run from the PATH in a folder outside the source
-# and build folders. No installed file may name the build folder.
+# and build folders. No installed file may name the source or build folder.
 #
 #   installed_tree_test.sh CMAKE BUILD_DIR
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=../../packaging/help-text.sh
 source "$(dirname "$0")/../../packaging/help-text.sh"
-cmake=$1 build=$(cd "$2" && pwd)
+cmake=$1 build=$(cd "$2" && pwd) source=$(cd "$(dirname "$0")/../.." && pwd)
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -40,5 +40,5 @@ for command in $(sowfield --help | help_subcommands); do
     grep -qF ".SS \"sowfield $command\"" <<<"$page" || fail "the manual page has no part for $command"
 done
 
-if grep -rlF "$build" "$prefix"; then fail "the files above name the build folder $build"; fi
+if grep -rlF -e "$build" -e "$source" "$prefix"; then fail "the files above name the build or source folder"; fi
 echo "installed tree works from $prefix"
