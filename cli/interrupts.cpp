@@ -31,11 +31,14 @@ std::atomic<int> deferred{0};
 
 [[noreturn]] void end_interrupted() {
     if (partial_registered.load() != 0) ::unlink(partial_path);
-    // End a progress bar's line so the shell prompt starts on its own.
+    // On a line of its own: on a terminal a progress bar or a caption may
+    // hold the line, so go back to its start and clear it first.
+    static constexpr char kClearLine[] = "\r\033[K";
+    static constexpr char kMessage[] = "sowfield: interrupted: nothing written\n";
     if (::isatty(STDERR_FILENO) == 1) {
-        const char newline = '\n';
-        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, &newline, 1);
+        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, kClearLine, sizeof kClearLine - 1);
     }
+    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
     ::_exit(exit_interrupted);
 }
 

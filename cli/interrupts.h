@@ -22,7 +22,8 @@
 
 namespace sowfield::cli {
 
-// SIGINT and SIGTERM: remove the registered file, if any, and _exit(130).
+// SIGINT and SIGTERM: remove the registered file, if any, say
+// "sowfield: interrupted: nothing written" on standard error, and _exit(130).
 void install_interrupt_handlers();
 
 // Registers `path` for removal on interrupt for the guard's lifetime (or

@@ -43,10 +43,22 @@ std::string summary_json(const RunSummary &summary) {
                             {"line2", message.line2 ? ordered_json(*message.line2) : ordered_json(nullptr)}});
     out["messages"] = std::move(messages);
     out["panel_errors"] = summary.panel_errors;
+    out["warnings"] = summary.warnings;
     if (summary.output)
         out["output"] = {{"path", *summary.output}, {"bytes", summary.output_bytes}, {"clones_only", summary.clones_only}};
     else
         out["output"] = nullptr;
+    if (summary.instances) {
+        ordered_json reasons = ordered_json::array();
+        for (const auto &[reason, clones] : summary.instances->reasons)
+            reasons.push_back({{"reason", reason}, {"clones", clones}});
+        out["instances"] = {{"mode", summary.instances->mode},
+                            {"instanced", summary.instances->instanced},
+                            {"realized", summary.instances->realized},
+                            {"reasons", std::move(reasons)}};
+    } else {
+        out["instances"] = nullptr;
+    }
     if (summary.memory) {
         ordered_json memory = {{"estimate", summary.memory->total()},
                                {"scene", summary.memory->scene_bytes},

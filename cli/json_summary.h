@@ -6,10 +6,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/memory_guard.h"
-#include "host/message_service.h"
+#include "host/services/message_service.h"
 
 namespace sowfield::cli {
 
@@ -27,6 +28,17 @@ struct RunSummary {
     int64_t values_written = 0;  // vertex-map values written
     std::vector<host::Message> messages;  // shown by the plug-in, in order
     std::vector<std::string> panel_errors;
+    std::vector<std::string> warnings;  // before the run: settings that give surprising results
+
+    // With --instances: the mode, clones written as instances and as real
+    // geometry, and why those were not instanced (reason, clones).
+    struct Instances {
+        std::string mode;
+        uint64_t instanced = 0;
+        uint64_t realized = 0;
+        std::vector<std::pair<std::string, uint64_t>> reasons;
+    };
+    std::optional<Instances> instances;
 
     std::optional<std::string> output;  // written file, absent when nothing was written
     uint64_t output_bytes = 0;
@@ -45,9 +57,10 @@ struct RunSummary {
 
 // The summary as one JSON object followed by a newline. Keys: command,
 // status ("ok", "usage", "bad input", "plug-in", "refused", "write failed",
-// "memory", "interrupted"), exit_code, error, plugin, inputs, clones, added
+// "memory", "interrupted"), exit_code, error, plugin, inputs, clock, clones, added
 // {points, polygons, maps, values}, messages [{kind, line1, line2}],
-// panel_errors, output {path, bytes, clones_only} or null, memory {estimate
+// panel_errors, warnings, output {path, bytes, clones_only} or null, instances {mode,
+// instanced, realized, reasons [{reason, clones}]} or null, memory {estimate
 // parts, limit, limit_source} or null, seconds {read, run, write}.
 std::string summary_json(const RunSummary &summary);
 

@@ -13,7 +13,7 @@
 namespace sowfield::cli {
 namespace {
 
-// The host's storage per element (host/scene.h).
+// The host's storage per element (host/scene/scene.h).
 constexpr uint64_t kPointBytes = 24;          // three doubles
 constexpr uint64_t kPolygonBytes = 12;        // corner span and attributes
 constexpr uint64_t kCornerBytes = 4;          // one point index

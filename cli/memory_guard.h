@@ -3,7 +3,7 @@
 // too large to finish is refused up front instead of ending in the kernel's
 // out-of-memory killer with the user's work half done.
 //
-// The estimate follows how the stand-in host stores a layer (host/scene.h):
+// The estimate follows how the stand-in host stores a layer (host/scene/scene.h):
 // 24 bytes a point, 12 bytes a polygon plus 4 a corner, and vertex maps in
 // blocks of VertexMap::kBlockPoints points (a presence bit and the floats of
 // every point of the block), allocated where a value is first written, so a
@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::cli {
 

@@ -12,10 +12,14 @@
 #include "cli/interrupts.h"
 #include "cli/memory_guard.h"
 #include "cli/plugin_location.h"
+#include "cli/run_warnings.h"
 #include "cli/setting_names.h"
-#include "host/calendar_clock.h"
-#include "host/host.h"
-#include "host/panel_view.h"
+#include "cli/stage_caption.h"
+#include "host/loader/host.h"
+#include "host/panel/panel_view.h"
+#include "host/services/calendar_clock.h"
+#include "io/clone_instances.h"
+#include "io/gltf_instancing.h"
 #include "io/mesh_file.h"
 
 namespace sowfield::cli {
@@ -27,13 +31,24 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The result line's account of --instances.
+std::string instances_text(const RunSummary::Instances &instances) {
+    std::string text = "; " + std::to_string(instances.instanced) + " clones instanced (" + instances.mode + ")";
+    if (instances.realized == 0) return text;
+    text += ", " + std::to_string(instances.realized) + " written as geometry: ";
+    for (size_t i = 0; i < instances.reasons.size(); ++i)
+        text += (i > 0 ? "; " : "") + instances.reasons[i].first +
+                (instances.reasons.size() > 1 ? " (" + std::to_string(instances.reasons[i].second) + ")" : "");
+    return text;
+}
+
 const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
     return library.server(SF_MESH_EDIT_CLASS, "Sowfield");
 }
 
-// The value a control holds in an outcome's closing panel, or `fallback`.
-int32_t closing_integer(const host::PanelOutcome &outcome, std::string_view label, int32_t fallback) {
-    const host::ControlSnapshot *control = outcome.closing.find(label);
+// The value an integer control holds in a panel, or `fallback`.
+int32_t snapshot_integer(const host::PanelSnapshot &panel, std::string_view label, int32_t fallback) {
+    const host::ControlSnapshot *control = panel.find(label);
     return control != nullptr && control->holds_integer ? control->integer_value : fallback;
 }
 
@@ -71,6 +86,21 @@ void write_text_atomically(const fs::path &path, const std::string &text) {
     guard.release();
 }
 
+// Why a file cannot be written at `path`, found before the run so that a
+// long run does not end in that message; empty when it can be.
+std::string unwritable(const fs::path &path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) return "cannot write " + path.string() + ": it is a directory";
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (!fs::exists(folder, error))
+        return "cannot write " + path.string() + ": the folder " + folder.string() + " does not exist";
+    if (!fs::is_directory(folder, error))
+        return "cannot write " + path.string() + ": " + folder.string() + " is not a folder";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return "cannot write " + path.string() + ": no permission to write in the folder " + folder.string();
+    return {};
+}
+
 }  // namespace
 
 void add_run_options(CLI::App &command, RunOptions &options, const std::string &default_output) {
@@ -104,12 +134,25 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
                        "what \"Random Seed\" does not: sizes, angles, jitter, morph numbers, density draws")
         ->type_name("SECONDS")
         ->check(CLI::NonNegativeNumber);
-    command.add_flag("-q,--quiet", options.quiet, "No progress bars");
+    command.add_flag("-q,--quiet", options.quiet, "No progress bars (the result line stays)");
+    command.add_flag("--silent", options.silent, "No progress bars and no result line (warnings and errors stay)");
+    command.add_flag("--no-warnings", options.no_warnings,
+                     "Do not warn about settings that give surprising results (--json still lists them)");
     auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
     command.add_flag("--force", options.force, "Run even when the memory guard says the result will not fit");
     command.add_option("--memory-limit", options.memory_limit,
                        "Memory the run may use, e.g. 2G or 512M (default: what the system reports available)")
         ->type_name("SIZE");
+    command.add_option("--crease-angle", options.crease_angle,
+                       "Surfaces that came with normals are written smooth, sharp where polygons meet at more than "
+                       "this angle (default 60)")
+        ->type_name("DEGREES")
+        ->check(CLI::Range(0.0, 180.0));
+    command.add_option("--instances", options.instances,
+                       "Write clones that are exact placed copies of the object as instances of one mesh (glTF/GLB "
+                       "only): gpu (EXT_mesh_gpu_instancing) or nodes (one node per clone)")
+        ->check(CLI::IsMember({"gpu", "nodes"}))
+        ->type_name("MODE");
     show->excludes(cancel);
     show->excludes(json);
 }
@@ -129,7 +172,7 @@ int Job::finish(int code) {
     summary_.exit_code = code;
     if (options_.json) {
         std::cout << summary_json(summary_) << std::flush;
-    } else if (code == exit_ok && !options_.quiet && !options_.show_panel) {
+    } else if (code == exit_ok && !options_.silent && !options_.show_panel) {
         // One line saying what happened, so that a run that went well is not silent.
         std::ostringstream line;
         line.precision(2);
@@ -139,6 +182,7 @@ int Job::finish(int code) {
             line << "; wrote " << *summary_.output << " (" << format_bytes(summary_.output_bytes) << ")";
         else
             line << "; nothing written (--no-output)";
+        if (summary_.instances) line << instances_text(*summary_.instances);
         line << "; repeat with --clock " << summary_.clock;
         std::cout << line.str() << "\n" << std::flush;
     }
@@ -151,8 +195,15 @@ int Job::check_paths(const std::vector<fs::path> &inputs) {
         return fail(exit_usage, "--memory-limit \"" + *options_.memory_limit +
                                     "\": expected a size such as 2G, 512M or 1500000000");
     if (options_.output && !options_.no_output) {
+        std::error_code ignored;
+        if (fs::is_directory(*options_.output, ignored))
+            return fail(exit_usage, "the output " + options_.output->string() +
+                                        " is a directory; give a file name such as result.glb");
         try {
-            io::format_for(*options_.output);
+            if (io::format_for(*options_.output) == io::Format::obj && options_.instances)
+                return fail(exit_usage, "--instances " + *options_.instances + ": OBJ has no instancing, so " +
+                                            options_.output->string() +
+                                            " could only hold every clone as real geometry; write .glb or .gltf");
         } catch (const io::MeshFileError &error) {
             return fail(exit_usage, error.what());
         }
@@ -167,6 +218,11 @@ int Job::check_paths(const std::vector<fs::path> &inputs) {
     }
     if (options_.output && options_.save_settings && io::same_file(*options_.output, *options_.save_settings))
         return fail(exit_usage, "--save-settings and the output are the same file");
+    const bool writes_output = !options_.no_output && !options_.cancel && !options_.show_panel;
+    for (const std::optional<fs::path> &written : {writes_output ? options_.output : std::nullopt,
+                                                   options_.save_settings})
+        if (written)
+            if (const std::string why = unwritable(*written); !why.empty()) return fail(exit_write_failed, why);
     return exit_ok;
 }
 
@@ -226,8 +282,11 @@ int Job::show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &an
 }
 
 // Asks the panel without running (a cancelled run adds nothing), so that the
-// guard sees the clone count the run will use after every answer and button.
-int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers) {
+// checks before the run see the settings it will use after every answer and
+// button. Null when the plug-in stopped before its panel (the real run says
+// why) or when the panel refused the answers (reported; `refused` is set).
+std::optional<host::PanelOutcome> Job::preview(host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+                                               int &refused) {
     host::PanelService panels;
     panels.set_script({answers, /*cancel=*/true});
     std::ostringstream silent;
@@ -237,19 +296,29 @@ int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &
         host.run(sowfield_server(*library_));
     }
     const host::PanelOutcome *outcome = panels.last_outcome();
-    // The plug-in stopped before its panel: the real run says why.
-    if (outcome == nullptr) return exit_ok;
+    if (outcome == nullptr) return std::nullopt;
     if (!outcome->errors.empty()) {
         summary_.panel_errors = outcome->errors;
         for (const std::string &error : outcome->errors) std::cerr << "sowfield: " << error << "\n";
-        return fail(exit_refused, "the panel refused the settings above; nothing was run");
+        refused = fail(exit_refused, "the panel refused the settings above; nothing was run");
+        return std::nullopt;
     }
+    return *outcome;
+}
 
+void Job::warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+               const host::PanelSnapshot &accepted) {
+    summary_.warnings = run_warnings({accepted, answers, scene});
+    if (options_.no_warnings) return;
+    for (const std::string &warning : summary_.warnings) std::cerr << "sowfield: warning: " << warning << "\n";
+}
+
+int Job::guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted) {
     const host::Layer &foreground = scene.layer(scene.foreground.front());
     MemoryRequest request;
     request.clone = measure_clone(scene, scene.background);
-    request.clones = closing_integer(*outcome, "Number of Clones", 0);
-    request.auto_morph_maps = closing_integer(*outcome, "Auto morph maps", 0);
+    request.clones = snapshot_integer(accepted, "Number of Clones", 0);
+    request.auto_morph_maps = snapshot_integer(accepted, "Auto morph maps", 0);
     request.foreground = &foreground;
     for (uint32_t p = 0; p < foreground.polygon_count(); ++p)
         if ((foreground.polygon_flags(p) & SF_POLY_SELECTED) != 0) {
@@ -277,8 +346,15 @@ int Job::guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &
 
 int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     if (options_.show_panel) return show_panel(scene, answers);
-    if (!options_.cancel)
-        if (const int refused = guard_memory(scene, answers); refused != exit_ok) return refused;
+    if (!options_.cancel) {
+        int refused = exit_ok;
+        const std::optional<host::PanelOutcome> accepted = preview(scene, answers, refused);
+        if (refused != exit_ok) return refused;
+        if (accepted) {
+            warn(scene, answers, accepted->closing);
+            if (const int guarded = guard_memory(scene, accepted->closing); guarded != exit_ok) return guarded;
+        }
+    }
 
     host::Layer &foreground = scene.layer(scene.foreground.front());
     const uint32_t points_before = foreground.point_count();
@@ -288,7 +364,7 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     host::PanelService panels;
     panels.set_script({std::move(answers), options_.cancel});
     panels.set_error_sink([](const std::string &error) { std::cerr << "sowfield: " << error << "\n"; });
-    host::Host host(scene, {.progress = options_.quiet ? host::ProgressStyle::none : host::ProgressStyle::terminal,
+    host::Host host(scene, {.progress = options_.quiet || options_.silent ? host::ProgressStyle::none : host::ProgressStyle::terminal,
                             .info_out = options_.json ? &std::cerr : &std::cout,
                             .error_out = &std::cerr,
                             .panel = host::PanelService::table()});
@@ -308,7 +384,7 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
         std::cerr << "sowfield: warning: the plug-in misused the host: " << violation << "\n";
 
     const host::PanelOutcome *outcome = panels.last_outcome();
-    if (outcome != nullptr) summary_.clones = closing_integer(*outcome, "Number of Clones", 0);
+    if (outcome != nullptr) summary_.clones = snapshot_integer(outcome->closing, "Number of Clones", 0);
     if (outcome != nullptr) summary_.panel_errors = outcome->errors;
     if (outcome == nullptr)
         return fail(exit_refused, "the plug-in refused the run; nothing was added and nothing written");
@@ -325,6 +401,22 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
         if (const int failed = save_settings(outcome->closing); failed != exit_ok) return failed;
     if (options_.no_output || !options_.output) return exit_ok;
     return write_output(scene, points_before, polygons_before, outcome->closing);
+}
+
+void Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
+                          std::string_view provenance_json) {
+    const size_t foreground = scene.foreground.front();
+    const io::CloneInstances found =
+        io::find_clone_instances(scene, foreground, scene.background, first_point, first_polygon);
+    const io::InstanceMode mode = *options_.instances == "nodes" ? io::InstanceMode::nodes : io::InstanceMode::gpu;
+    io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json);
+    RunSummary::Instances &instances = summary_.instances.emplace();
+    instances.mode = *options_.instances;
+    instances.instanced = found.placed.size();
+    // A run whose geometry could not be split into clones keeps them all.
+    instances.realized = found.clones > 0 ? found.realized() : static_cast<uint64_t>(std::max<int64_t>(summary_.clones, 0));
+    for (const auto &[reason, clones] : found.not_placed)
+        instances.reasons.emplace_back(reason, clones > 0 ? clones : instances.realized);
 }
 
 int Job::save_settings(const host::PanelSnapshot &accepted) {
@@ -347,16 +439,24 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
         // complete, but does not say where that file is: interrupts wait for
         // the write, and one that came meanwhile then takes the result away.
         InterruptsHeld held;
+        StageCaption writing(!options_.quiet && !options_.silent, "Writing " + path.string());
         try {
-            io::write_mesh_file(path, scene, scene.foreground.front(), range,
-                                provenance_json(summary_, host::settings_json(accepted)));
+            const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
+            if (options_.instances)
+                write_instanced(scene, first_point, first_polygon, range, provenance);
+            else
+                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance,
+                                    io::WriteStyle{options_.crease_angle});
         } catch (const io::MeshFileError &error) {
+            writing.end(false);
             held.release();
             return fail(exit_write_failed, error.what());
         } catch (const std::exception &error) {
+            writing.end(false);
             held.release();
             return fail(exit_write_failed, "cannot write " + path.string() + ": " + error.what());
         }
+        writing.end(true);
         PartialFile written(path);
         held.release();
     }

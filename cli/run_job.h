@@ -12,9 +12,10 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/json_summary.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
-#include "host/scene.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
+#include "host/scene/scene.h"
+#include "io/mesh_file.h"
 
 namespace sowfield::cli {
 
@@ -29,11 +30,15 @@ struct RunOptions {
     bool show_panel = false;
     std::optional<std::filesystem::path> save_settings;
     std::optional<std::filesystem::path> plugin;
-    bool quiet = false;
+    bool quiet = false;   // no progress bars
+    bool silent = false;  // no progress bars and no result line
+    bool no_warnings = false;
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
+    double crease_angle = 60.0;  // degrees, for the normals of smooth surfaces
     std::optional<int64_t> clock;             // the calendar time the plug-in is given
+    std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };
 
 // Adds the options above to a command; `default_output` is shown in the
@@ -45,9 +50,10 @@ class Job {
 public:
     Job(std::string command, const RunOptions &options);
 
-    // Checks the output's extension and the memory limit's text (exit_usage)
-    // and that neither the output nor the saved settings would overwrite an
-    // input (exit_bad_input).
+    // Checks the output's extension and the memory limit's text (exit_usage),
+    // that neither the output nor the saved settings would overwrite an
+    // input (exit_bad_input), and that both can be written (exit_write_failed),
+    // all before the run.
     // Returns exit_ok or the failure's code, after reporting it.
     int check_paths(const std::vector<std::filesystem::path> &inputs);
 
@@ -74,10 +80,16 @@ public:
 
 private:
     int show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
-    int guard_memory(host::Scene &scene, const std::vector<host::PanelAnswer> &answers);
+    std::optional<host::PanelOutcome> preview(host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+                                              int &refused);
+    void warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
+              const host::PanelSnapshot &accepted);
+    int guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted);
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
                      const host::PanelSnapshot &accepted);
+    void write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
+                         std::string_view provenance_json);
 
     const RunOptions &options_;
     RunSummary summary_;

@@ -12,6 +12,9 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/run_job.h"
+#include "cli/setting_names.h"
+#include "cli/stage_caption.h"
+#include "cli/weight_maps.h"
 #include "io/mesh_file.h"
 #include "sowfield_host.h"
 
@@ -24,6 +27,7 @@ struct ScatterOptions {
     fs::path surface;
     std::vector<fs::path> objects;
     std::vector<std::string> select;
+    std::vector<std::string> weight_ranges;  // NAME=LO:HI, in order
     RunOptions run;
 };
 
@@ -48,12 +52,6 @@ std::vector<uint32_t> surfaces_used(const host::Layer &layer) {
         if (std::find(used.begin(), used.end(), surface) == used.end()) used.push_back(surface);
     }
     return used;
-}
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // Selects the polygons of the named surfaces (all polygons when none are
@@ -85,6 +83,20 @@ std::string select_polygons(host::Scene &scene, host::Layer &layer, const std::v
     return {};
 }
 
+// Remaps the weight maps named by --weight-range, then ties the answers that
+// choose a weight map to the scene's maps. Returns an error message or empty.
+std::string adopt_weight_maps(host::Scene &scene, const std::vector<std::string> &weight_ranges,
+                              std::vector<host::PanelAnswer> &answers) {
+    try {
+        for (const std::string &argument : weight_ranges)
+            if (std::string error = apply_weight_range(scene, parse_weight_range(argument)); !error.empty())
+                return error;
+    } catch (const SettingsError &error) {
+        return error.what();
+    }
+    return resolve_weight_map_answers(scene, answers);
+}
+
 int run_scatter(const ScatterOptions &options, const CLI::App &command) {
     Job job("scatter", options.run);
     if (!options.run.output && !options.run.no_output && !options.run.show_panel && !options.run.cancel)
@@ -100,12 +112,17 @@ int run_scatter(const ScatterOptions &options, const CLI::App &command) {
     host::Scene scene;
     const auto start = std::chrono::steady_clock::now();
     try {
+        const bool progress = !options.run.quiet && !options.run.silent;
+        StageCaption reading(progress, "Reading " + std::to_string(inputs.size()) + " mesh files");
         scene.foreground = {io::read_mesh_file(options.surface, scene)};
         for (const fs::path &object : options.objects) scene.background.push_back(io::read_mesh_file(object, scene));
+        reading.end(true);
     } catch (const io::MeshFileError &error) {
         return job.finish(job.fail(exit_bad_input, error.what()));
     }
     job.summary().read_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (const std::string error = adopt_weight_maps(scene, options.weight_ranges, answers); !error.empty())
+        return job.finish(job.fail(exit_usage, error));
 
     host::Layer &surface = scene.layer(scene.foreground.front());
     if (const std::string error = select_polygons(scene, surface, options.select, options.surface); !error.empty())
@@ -128,6 +145,11 @@ Command add_scatter_command(CLI::App &app) {
     command->add_option("--select", options->select,
                         "Scatter only on the polygons of this surface (material) of SURFACE; repeatable")
         ->type_name("SURFACE_NAME")
+        ->allow_extra_args(false);
+    command->add_option("--weight-range", options->weight_ranges,
+                        "Map a weight map's values from 0..1 to LO..HI as the files are read (a painted 0..1 mask "
+                        "becomes a weight: rockiness=-1:1 keeps clones off the 0s); repeatable")
+        ->type_name("NAME=LO:HI")
         ->allow_extra_args(false);
     add_run_options(*command, options->run);
     command->footer(kExamples);

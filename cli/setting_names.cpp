@@ -26,7 +26,7 @@ constexpr std::array<SettingName, 31> kNames{{
     {"size_by_poly_area", "Size depends on Poly Area"},
     {"dependence_power", "Dependence Power"},
     {"density_weightmap", "Density WeightMap"},
-    {"h_min", "Random rotation H Min"},
+    {"h_min", "Random rotation H Min", false, "H Min"},
     {"h_max", "H Max"},
     {"p_min", "P Min"},
     {"p_max", "P Max"},
@@ -49,13 +49,6 @@ constexpr std::array<SettingName, 31> kNames{{
 }};
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
 
 std::string_view trimmed(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -168,19 +161,36 @@ private:
 
 }  // namespace
 
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+bool names_weight_map(const SettingName &setting) {
+    return setting.field == "size_weightmap" || setting.field == "density_weightmap" ||
+           setting.field == "p_angle_weightmap";
+}
+
 std::span<const SettingName> setting_names() { return kNames; }
 
 const SettingName *find_setting(std::string_view name) {
     name = trimmed(name);
     for (const SettingName &setting : kNames)
-        if (same_ignoring_case(name, setting.label) || same_ignoring_case(name, setting.field)) return &setting;
+        if (same_ignoring_case(name, setting.label) || same_ignoring_case(name, setting.field) ||
+            (!setting.short_name.empty() && same_ignoring_case(name, setting.short_name)))
+            return &setting;
     return nullptr;
 }
 
 std::string accepted_setting_names() {
     std::string list;
     for (const SettingName &name : kNames)
-        if (!name.button) list += "  " + std::string(name.label) + " (" + std::string(name.field) + ")\n";
+        if (!name.button)
+            list += "  " + std::string(name.label) +
+                    (name.short_name.empty() ? "" : ", " + std::string(name.short_name)) + " (" +
+                    std::string(name.field) + ")\n";
     return list;
 }
 

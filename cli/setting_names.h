@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/panel_service.h"
+#include "host/panel/panel_service.h"
 
 namespace sowfield::cli {
 
@@ -25,15 +25,24 @@ struct SettingName {
     std::string_view field;
     std::string_view label;
     bool button = false;
+    // A shorter name the user may give, where the label carries words its
+    // neighbours lack ("H Min" beside "H Max"); empty otherwise.
+    std::string_view short_name = {};
 };
 
 // Every control of the panel, value controls and buttons, in the panel's
 // table order.
 std::span<const SettingName> setting_names();
 
-// The control named `name` (a label or field name, any case, surrounding
-// blanks ignored), or null.
+// The control named `name` (a label, short name or field name, any case,
+// surrounding blanks ignored), or null.
 const SettingName *find_setting(std::string_view name);
+
+// True when the texts are equal but for the case of ASCII letters.
+bool same_ignoring_case(std::string_view a, std::string_view b);
+
+// The panel's pop-ups choose a weight map of the scene (or none).
+bool names_weight_map(const SettingName &setting);
 
 // A name or value the user gave that cannot be used. The message says what
 // is accepted.

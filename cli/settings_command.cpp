@@ -3,6 +3,8 @@
 // defaults are not a table of the tool's: the module is loaded and run over
 // a scene of one quad and one triangle, and its panel, cancelled, shows the
 // values a freshly loaded plug-in opens with.
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -17,10 +19,10 @@
 #include "cli/exit_codes.h"
 #include "cli/plugin_location.h"
 #include "cli/setting_names.h"
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/panel_view.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
+#include "host/panel/panel_view.h"
 
 namespace sowfield::cli {
 namespace {
@@ -37,6 +39,30 @@ Examples:
   sowfield settings
   sowfield settings --json
 )";
+
+// A control's kind in words.
+std::string kind_in_words(std::string_view kind) {
+    if (kind == "iBoolean") return "on/off";
+    if (kind == "iPopChoice") return "choice";
+    if (kind == "float") return "number";
+    return std::string(kind);  // integer, percent, angle
+}
+
+// A default as the table shows it: numbers rounded to three decimals for
+// reading (-9.999705074463785 shows as -10); --save-settings and --json keep
+// the exact value.
+std::string rounded_for_reading(const host::ControlSnapshot &control) {
+    if (control.holds_integer || control.display.empty()) return control.display;
+    char *end = nullptr;
+    const double value = std::strtod(control.display.c_str(), &end);
+    if (end != control.display.c_str() + control.display.size()) return control.display;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    std::string rounded = text;
+    while (rounded.back() == '0') rounded.pop_back();
+    if (rounded.back() == '.') rounded.pop_back();
+    return rounded == "-0" ? "0" : rounded;
+}
 
 // How values of a kind are written on the command line.
 std::string unit_of(std::string_view kind) {
@@ -104,7 +130,8 @@ int run_settings(const SettingsOptions &options) {
     const host::PanelSnapshot &panel = outcome.opening;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     std::ostringstream table;
-    table << "Settings of \"" << panel.title << "\" (give them as --set NAME=VALUE, NAME the label or the field):\n\n";
+    table << "Settings of \"" << panel.title << "\" (give them as --set NAME=VALUE, NAME the label or the field;\n"
+          << "defaults rounded for reading, exact in --json and --save-settings):\n\n";
     char line[256];
     std::snprintf(line, sizeof line, "%-26s %-25s %-11s %-19s %-9s %s\n", "Label", "Field", "Kind", "Unit", "Tab",
                   "Default");
@@ -119,12 +146,12 @@ int run_settings(const SettingsOptions &options) {
             continue;
         }
         std::snprintf(line, sizeof line, "%-26s %-25s %-11s %-19s %-9s %s\n", control.label.c_str(), field.c_str(),
-                      control.kind.c_str(), unit_of(control.kind).c_str(), tab.c_str(),
-                      control.display.c_str());
+                      kind_in_words(control.kind).c_str(), unit_of(control.kind).c_str(), tab.c_str(),
+                      rounded_for_reading(control).c_str());
         table << line;
         list.push_back({{"label", control.label},
                         {"field", field},
-                        {"kind", control.kind},
+                        {"kind", kind_in_words(control.kind)},
                         {"unit", unit_of(control.kind)},
                         {"tab", tab},
                         {"default", control.display},

@@ -10,7 +10,7 @@
 #include "clone/background_points.h"
 #include "clone/clone_transform.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "settings/vmap_catalogue.h"
 
 namespace sowfield {

@@ -27,6 +27,8 @@ public:
 
     size_t count() const { return count_; }
     int components() const { return components_; }
+    int component_type() const { return type_; }
+    bool normalized() const { return normalized_; }
 
     void read(size_t element, float *out) const {
         const unsigned char *at = data_ ? data_ + element * stride_ : nullptr;

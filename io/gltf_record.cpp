@@ -1,5 +1,6 @@
 #include "io/gltf_record.h"
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <stdexcept>
@@ -107,6 +108,31 @@ bool valid_utf8(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+bool weight_like(int components, int component_type, bool normalized) {
+    if (components != 1) return false;
+    if (component_type == TINYGLTF_COMPONENT_TYPE_FLOAT) return true;
+    return normalized && (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE ||
+                          component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
+}
+
+std::string weight_map_name(std::string_view attribute) {
+    const size_t first = attribute.find_first_not_of('_');
+    return first == std::string_view::npos ? std::string() : std::string(attribute.substr(first));
+}
+
+std::string named_weight_attribute(std::string_view map_name) {
+    if (map_name.empty() || map_name.front() == '_') return {};
+    for (const char c : map_name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return {};
+    return "_" + std::string(map_name);
+}
+
+bool made_up_attribute(std::string_view attribute) {
+    for (const char *stem : {"_WEIGHT_", "_SUBDIV_WEIGHT_", "_SPOT_", "_VMAP_", "_UV_EXACT_"})
+        if (attribute.rfind(stem, 0) == 0) return true;
+    return false;
 }
 
 namespace {

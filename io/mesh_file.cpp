@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <optional>
+#include <string_view>
 #include <new>
 #include <system_error>
 
@@ -16,6 +19,14 @@ namespace detail {
 
 void fail_loading(const std::filesystem::path &path, const std::string &detail) {
     throw MeshFileError("Error loading " + path.string() + ": " + detail);
+}
+
+void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces) {
+    for (const uint32_t surface : surfaces) {
+        host::SurfaceKeeping keeping = scene.surface_keeping(surface);
+        keeping.smooth = true;
+        scene.set_surface_keeping(surface, std::move(keeping));
+    }
 }
 
 WriteSelection select_for_writing(const AtomicFile &out, const host::Layer &layer, WriteRange range) {
@@ -39,6 +50,47 @@ WriteSelection select_for_writing(const AtomicFile &out, const host::Layer &laye
 
 }  // namespace detail
 
+namespace {
+
+// The first bytes of a regular file (fewer when it is shorter); nothing for
+// anything else, which the readers report themselves.
+std::optional<std::string> file_start(const std::filesystem::path &path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string start(64, '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<size_t>(in.gcount()));
+    return start;
+}
+
+// What the start of a file looks like, for a message.
+std::string looks_like(std::string_view start) {
+    if (start.starts_with("glTF")) return "binary glTF (.glb)";
+    const size_t first = start.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && start[first] == '{') return "JSON";
+    if (start.find('\0') != std::string_view::npos) return "binary data";
+    return "text";
+}
+
+// Refuses, before any parsing, what cannot be a mesh file of this format:
+// a directory, an empty file, a file whose content is another format.
+void check_content(const std::filesystem::path &path, Format format) {
+    const std::optional<std::string> start = file_start(path);
+    if (!start) return;
+    if (start->empty()) detail::fail_loading(path, "the file is empty");
+    const std::string kind = looks_like(*start);
+    const bool gltf_content = kind == "binary glTF (.glb)" || kind == "JSON";
+    if (format == Format::obj && gltf_content)
+        detail::fail_loading(path, "named .obj but holds " + kind + "; give it the extension of its format");
+    if (format != Format::obj && !gltf_content)
+        detail::fail_loading(path, "named " + path.extension().string() + " but holds " + kind +
+                                       ", not glTF (a .glb file starts with \"glTF\", a .gltf file with \"{\")");
+}
+
+}  // namespace
+
 Format format_for(const std::filesystem::path &path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -51,7 +103,10 @@ Format format_for(const std::filesystem::path &path) {
 }
 
 size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) detail::fail_loading(path, "is a directory");
     const Format format = format_for(path);
+    check_content(path, format);
     const uint32_t surfaces_before = scene.surface_count();
     host::Layer layer(path.stem().string());
     try {
@@ -78,16 +133,23 @@ size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
 }
 
 void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
-                     std::string_view provenance_json) {
+                     std::string_view provenance_json, WriteStyle style) {
     const Format format = format_for(path);
     if (layer >= scene.layer_count())
         throw MeshFileError("Error writing " + path.string() + ": the scene has no layer " + std::to_string(layer));
+    detail::write_atomically(path, [&](AtomicFile &out) {
+        if (format == Format::obj)
+            detail::write_obj(out, scene, scene.layer(layer), range, style);
+        else
+            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json, nullptr,
+                                style);
+    });
+}
+
+void detail::write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write) {
     AtomicFile out(path);
     try {
-        if (format == Format::obj)
-            detail::write_obj(out, scene, scene.layer(layer), range);
-        else
-            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json);
+        write(out);
     } catch (const MeshFileError &) {
         throw;
     } catch (const std::bad_alloc &) {

@@ -3,8 +3,9 @@
 // bit (general-purpose OBJ parsers accumulate digits in floating point and are
 // off in the last bits for most such numbers).
 //
-// Statements used: v, vt, vn (counted, for index checks), f, l, p, usemtl;
-// others (o, g, s, mtllib, ...) are ignored. A backslash at the end of a line
+// Statements used: v, vt, vn (counted, for index checks), f, l, p, usemtl,
+// s (a face in a smoothing group, or with normals, makes its surface
+// smooth); others (o, g, mtllib, ...) are ignored. A backslash at the end of a line
 // continues the statement on the next.
 #include <array>
 #include <charconv>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <set>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
@@ -69,6 +71,7 @@ public:
                 statement(line);
             }
         }
+        mark_smooth(scene_, smooth_);
     }
 
 private:
@@ -93,6 +96,8 @@ private:
             element(word[0], p, end);
         else if (word == "usemtl")
             material(trim(std::string_view(p, static_cast<size_t>(end - p))));
+        else if (word == "s")
+            smoothing(trim(std::string_view(p, static_cast<size_t>(end - p))));
         // Anything else (comments, groups, smoothing, material libraries,
         // free-form geometry) carries nothing the scene keeps.
     }
@@ -160,6 +165,9 @@ private:
         surface_ = name.empty() ? 0 : scene_.surface_index(name);
     }
 
+    // "s off" and "s 0" end smoothing; any group number starts it.
+    void smoothing(std::string_view group) { smoothing_ = !(group.empty() || group == "off" || group == "0"); }
+
     // One index of a corner: 1-based, or negative counting back from the
     // latest element of its kind.
     int64_t index(const char *&p, const char *end, uint64_t count, char kind, const char *element) {
@@ -181,6 +189,7 @@ private:
     void element(char kind, const char *p, const char *end) {
         const char *const name = kind == 'f' ? "face" : kind == 'l' ? "line" : "point element";
         corners_.clear();
+        bool normals = false;
         while (next_token(p, end)) {
             const auto vertex = static_cast<uint32_t>(index(p, end, vertex_count_, 'v', name));
             int64_t texture = -1;
@@ -190,12 +199,14 @@ private:
                 if (p < end && *p == '/') {
                     ++p;
                     index(p, end, normal_count_, 'n', name);
+                    normals = true;
                 }
             }
             corners_.push_back(corner_point(vertex, texture));
         }
         if (corners_.empty()) fail(std::string(name) + " has no vertices");
         if (kind == 'f') {
+            if ((normals || smoothing_) && corners_.size() >= 3) smooth_.insert(surface_);
             if (corners_.size() > host::Layer::kMaxCorners)
                 fail("face has " + std::to_string(corners_.size()) + " vertices, more than the " +
                      std::to_string(host::Layer::kMaxCorners) + " a polygon can have");
@@ -248,6 +259,8 @@ private:
     host::Layer &layer_;
     size_t line_ = 0;
     uint32_t surface_ = 0;
+    bool smoothing_ = false;
+    std::set<uint32_t> smooth_;  // surfaces of faces with normals or in a smoothing group
     uint64_t vertex_count_ = 0;
     uint64_t normal_count_ = 0;
     std::vector<std::array<float, 2>> texture_coordinates_;

@@ -28,9 +28,11 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The glTF validator that the tests run on every file we write.
+# The glTF validator that the tests run on every file we write, and three.js,
+# whose loader the tests run on our instanced files.
 root="$(cd "$(dirname "$0")/.." && pwd)"
-if [ -f "$root/tools/package.json" ] && [ ! -d "$root/tools/node_modules/gltf-validator" ]; then
+if [ -f "$root/tools/package.json" ] &&
+    { [ ! -d "$root/tools/node_modules/gltf-validator" ] || [ ! -d "$root/tools/node_modules/three" ]; }; then
     if [ -f "$root/tools/package-lock.json" ]; then
         npm ci --prefix "$root/tools" --no-audit --no-fund --loglevel=error
     else

@@ -1,6 +1,7 @@
 #include "settings/options_panel.h"
 
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
+#include "sowfield_version.h"
 
 namespace sowfield {
 
@@ -245,8 +246,8 @@ void zero_angles(sf_panel * /*panel*/, uint32_t /*control_id*/) {
 
 void show_about(sf_panel * /*panel*/, uint32_t /*control_id*/) {
     if (message_service == nullptr) return;
-    message_service->show_info("Sowfield 1.6 - scatters copies of the background over the selected polygons.",
-                               "Home page: https://sowfield.dev");
+    message_service->show_info("Sowfield " SOWFIELD_VERSION " - scatters copies of the background over the selected polygons.",
+                               "The Sowfield project: plug-in, stand-in host and the sowfield tool.");
 }
 
 }  // namespace sowfield

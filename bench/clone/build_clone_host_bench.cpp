@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "clone_bench_fixture.h"
-#include "host/contract_log.h"
-#include "host/edit_session.h"
-#include "host/scene.h"
+#include "host/edit/edit_session.h"
+#include "host/scene/scene.h"
+#include "host/services/contract_log.h"
 
 namespace sowfield::bench {
 namespace {

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "bench/workloads/workloads.h"
-#include "host/host.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "fuzz/entries/byte_reader.h"
 #include "fuzz/entries/scene_checks.h"
-#include "host/host.h"
-#include "host/panel_service.h"
+#include "host/loader/host.h"
+#include "host/panel/panel_service.h"
 #include "numeric/random.h"
 #include "plugin/activate.h"
 #include "settings/options_panel.h"

@@ -6,8 +6,8 @@
 
 #include "cli/setting_names.h"
 #include "fuzz/entries/scene_checks.h"
-#include "host/host.h"
-#include "host/panel_service.h"
+#include "host/loader/host.h"
+#include "host/panel/panel_service.h"
 #include "numeric/random.h"
 #include "plugin/activate.h"
 #include "settings/params.h"

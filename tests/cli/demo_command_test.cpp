@@ -46,6 +46,21 @@ TEST_F(Demo, WritesTheDefaultFileWithEveryMap) {
     EXPECT_NE(out.find_vmap(SF_VMAP_MORF, "wind"), nullptr);
 }
 
+TEST_F(Demo, WritesExactClonesAsInstancesAndSaysWhyOthersAreNot) {
+    const ToolResult placed = run({"demo", "-o", "wood.glb", "--instances", "gpu", "--set", "clone_count=20"});
+    ASSERT_EQ(placed.exit_code, exit_ok) << placed.err;
+    EXPECT_THAT(placed.out, ::testing::HasSubstr("; 20 clones instanced (gpu); "));
+    const ToolResult jittered =
+        run({"demo", "-o", "wood.gltf", "--instances", "nodes", "--set", "clone_count=20", "--set", "jitter=0.1"});
+    ASSERT_EQ(jittered.exit_code, exit_ok) << jittered.err;
+    EXPECT_THAT(jittered.out, ::testing::HasSubstr("; 0 clones instanced (nodes), 20 written as geometry: their points "
+                                                   "are not one placed copy of the object (jitter"));
+    const ToolResult obj = run({"demo", "-o", "wood.obj", "--instances", "gpu"});
+    EXPECT_EQ(obj.exit_code, exit_usage);
+    EXPECT_THAT(obj.err, ::testing::HasSubstr("--instances gpu: OBJ has no instancing"));
+    EXPECT_EQ(files(), (std::set<std::string>{"wood.glb", "wood.gltf"}));
+}
+
 TEST_F(Demo, TakesTheSettingsAndOutputOfScatter) {
     const ToolResult result =
         run({"demo", "-o", "wood.obj", "--clones-only", "--set", "clone_count=25", "--set", "density_weightmap=meadow",

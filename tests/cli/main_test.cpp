@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/exit_codes.h"
+#include "sowfield_version.h"
 #include "tests/cli/tool_runner.h"
 
 namespace sowfield::cli {
@@ -22,6 +23,15 @@ TEST_F(Main, EveryCommandHasHelpWithExamples) {
     }
     EXPECT_EQ(run({}).exit_code, exit_usage);
     EXPECT_EQ(run({"scatter", "--frobnicate"}).exit_code, exit_usage);
+    const ToolResult mistyped = run({"scater", "a.obj"});
+    EXPECT_EQ(mistyped.exit_code, exit_usage);
+    EXPECT_THAT(mistyped.err, HasSubstr("unknown subcommand \"scater\"; the subcommands are scatter, demo, info, settings"));
+}
+
+TEST_F(Main, VersionIsTheBuildsVersion) {
+    const ToolResult version = run({"--version"});
+    EXPECT_EQ(version.exit_code, exit_ok);
+    EXPECT_EQ(version.out, "sowfield " SOWFIELD_VERSION "\n");
 }
 
 TEST_F(Main, HelpListsTheExitStatuses) {

@@ -9,9 +9,9 @@
 #include <set>
 #include <sstream>
 
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::cli {

@@ -105,7 +105,10 @@ TEST_F(Scatter, EveryFailureClassHasItsCodeAndWritesNothing) {
         {{"scatter", ground, pebble, "-o", "out.obj", "--set", "slope_limits=on", "--set", "min_slope_angle=30"},
          exit_refused, "Change slope angle settings"},
         {{"scatter", ground, pebble, "-o", "out.obj", "--memory-limit", "64K"}, exit_memory, "--force"},
-        {{"scatter", ground, pebble, "-o", "no/such/dir/out.obj"}, exit_write_failed, "out.obj"},
+        {{"scatter", ground, pebble, "-o", "."}, exit_usage, "the output . is a directory"},
+        // The output's folder is checked before anything is read or run.
+        {{"scatter", ground, data("broken.obj"), "-o", "no/such/dir/out.obj"}, exit_write_failed,
+         "cannot write no/such/dir/out.obj: the folder no/such/dir does not exist"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
@@ -121,6 +124,13 @@ TEST_F(Scatter, ForceRunsPastTheMemoryGuard) {
     EXPECT_EQ(result.exit_code, exit_ok) << result.err;
     EXPECT_THAT(result.err, HasSubstr("Running anyway (--force)"));
     EXPECT_TRUE(std::filesystem::exists(path("out.obj")));
+}
+
+TEST_F(Scatter, QuietKeepsTheResultLineSilentHidesIt) {
+    EXPECT_THAT(scatter({"--no-output", "-q"}).out, HasSubstr("30 clones: 150 points and 150 polygons added"));
+    const ToolResult silent = scatter({"--no-output", "--silent"});
+    EXPECT_EQ(silent.exit_code, exit_ok);
+    EXPECT_EQ(silent.out, "");
 }
 
 TEST_F(Scatter, NoOutputRunsAndReports) {
@@ -182,6 +192,7 @@ TEST_F(Scatter, InterruptedBeforeTheRunWritesNothing) {
     const ToolResult result = finish(tool);
     if (writer >= 0) ::close(writer);
     EXPECT_EQ(result.exit_code, exit_interrupted);
+    EXPECT_EQ(result.err, "sowfield: interrupted: nothing written\n");
     EXPECT_EQ(files(), (std::set<std::string>{"wait.json"}));
 }
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::cli {
@@ -45,6 +45,9 @@ TEST(SettingNames, SetAcceptsLabelsAndFieldNamesInAnyCase) {
         {"size_variation_x=25%", PanelAnswer::set("Size Variations", "25%")},
         {"y=10", PanelAnswer::set("Y", "10")},
         {"h_min=-20", PanelAnswer::set("Random rotation H Min", "-20")},
+        {"H Min=-20", PanelAnswer::set("Random rotation H Min", "-20")},
+        {"p min=-20", PanelAnswer::set("P Min", "-20")},
+        {"B Min=-20", PanelAnswer::set("B Min", "-20")},
         {"p_angle_absolute=on", PanelAnswer::set("Absolute", "on")},
         {"Density WeightMap=a=b", PanelAnswer::set("Density WeightMap", "a=b")},  // split at the first '='
     };

@@ -57,6 +57,11 @@ TEST_F(Settings, TableNamesTheButtons) {
     const ToolResult result = run({"settings"});
     ASSERT_EQ(result.exit_code, exit_ok) << result.err;
     EXPECT_THAT(result.out, HasSubstr("Number of Clones           clone_count"));
+    // Kinds in words, defaults rounded for reading.
+    EXPECT_THAT(result.out, HasSubstr("Independent Sizes          independent_sizes         on/off "));
+    EXPECT_THAT(result.out, HasSubstr("Size WeightMap             size_weightmap            choice "));
+    EXPECT_THAT(result.out, HasSubstr("degrees             Basic     -10\n"));
+    EXPECT_THAT(result.out, HasSubstr("degrees             Advanced  179.995\n"));
     EXPECT_THAT(result.out, HasSubstr("Buttons (--press LABEL): \"About\", \"Reset Values\", \"Zero Angles\""));
 
     const ToolResult missing = run({"settings", "--plugin", "/nonexistent/libsowfield.so"});

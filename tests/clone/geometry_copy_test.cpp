@@ -12,7 +12,7 @@
 #include "clone/clone_transform.h"
 #include "fake_edit.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "surface/polygon_weight.h"
 
 #include "tests/clone/clone_settings.h"

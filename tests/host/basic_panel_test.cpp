@@ -1,4 +1,4 @@
-#include "host/basic_panel.h"
+#include "host/panel/basic_panel.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "host/host.h"
+#include "host/loader/host.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -16,10 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/panel_view.h"
-#include "host/plugin_loader.h"
+#include "sowfield_version.h"
+
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_service.h"
+#include "host/panel/panel_view.h"
 
 namespace sowfield::host {
 namespace {
@@ -384,7 +386,10 @@ TEST(PanelPlugin, AboutShowsItsMessageAndChangesNothing) {
     expect_nothing_added(run);
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_EQ(run.messages[0].kind, Message::Kind::info);
-    EXPECT_TRUE(run.messages[0].line2.has_value());
+    // The project and the build's version; no web address.
+    EXPECT_TRUE(run.messages[0].line1.starts_with("Sowfield " SOWFIELD_VERSION " ")) << run.messages[0].line1;
+    ASSERT_TRUE(run.messages[0].line2.has_value());
+    EXPECT_EQ((run.messages[0].line1 + *run.messages[0].line2).find("://"), std::string::npos);
     EXPECT_EQ(values(run.outcome.closing), values(run.outcome.opening));
 }
 

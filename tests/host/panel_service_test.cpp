@@ -2,7 +2,7 @@
 // every control kind: scripted answers in display units, refusals, enable
 // rules checked after all answers, button actions inside panel_post, and the
 // checks on handles and malformed descriptions.
-#include "host/panel_service.h"
+#include "host/panel/panel_service.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/panel_view.h"
+#include "host/panel/panel_view.h"
 
 namespace sowfield::host {
 namespace {

@@ -1,6 +1,6 @@
 // Display units: values typed in percent and degrees, the texts the panel shows
 // and saves for stored values, and the panel's text views.
-#include "host/panel_view.h"
+#include "host/panel/panel_view.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "host/normals.h"
+#include "host/scene/normals.h"
 #include "sowfield_host.h"
 #include "tests/io/io_fixture.h"
 
@@ -60,6 +60,27 @@ TEST(GltfReader, ReadsEveryMeshInstanceOfTheDefaultSceneInWorldSpace) {
     EXPECT_EQ(value_of(lift, 3), (std::vector<float>{0, 0, 1})) << "sparse value, scaled by the node";
     EXPECT_EQ(value_of(lift, 2), (std::vector<float>{0, 0, 0}));
     EXPECT_EQ(value_of(lift, 7 + 3), (std::vector<float>{0, 0, -0.5f})) << "turned, not moved";
+}
+
+// Blender's painted float attribute "rockiness" arrives as "__ROCKINESS":
+// a weight map named without the underscores. Colours and other attributes
+// are kept under types of their own, as they came.
+TEST(GltfReader, TakesTheAttributesOfOtherPrograms) {
+    ReadBack back;
+    read_back(std::filesystem::path(SOWFIELD_TEST_DATA) / "io" / "blender_style.gltf", back);
+    const host::Layer &layer = back.get();
+    ASSERT_EQ(layer.point_count(), 8u);
+    const host::VertexMap *rockiness = layer.find_vmap(SF_VMAP_WGHT, "ROCKINESS");
+    ASSERT_NE(rockiness, nullptr);
+    EXPECT_EQ(value_of(*rockiness, 0), (std::vector<float>{0}));
+    EXPECT_EQ(value_of(*rockiness, 7), (std::vector<float>{1}));
+    const host::VertexMap *colour = layer.find_vmap(0x52474241u /* RGBA */, "COLOR_0");
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(value_of(*colour, 0), (std::vector<float>{1, 32768 / 65535.0f, 0, 1}));
+    EXPECT_TRUE(value_of(*colour, 4).empty()) << "the rock has no colours";
+    const host::VertexMap *wind = layer.find_vmap(0x41545452u /* ATTR */, "_WIND");
+    ASSERT_NE(wind, nullptr);
+    EXPECT_EQ(value_of(*wind, 4), (std::vector<float>{0.5f, 0, 0.25f}));
 }
 
 // ------------------------------------------------------------- bad input
@@ -193,8 +214,8 @@ TEST(GltfRejects, ARecordThatDisagreesWithTheTriangles) {
 TEST(GltfRejects, ARecordOfALaterVersion) {
     ScratchFolder folder;
     nlohmann::json gltf = small_gltf(folder);
-    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 3;
-    EXPECT_EQ(load_error(folder, gltf), "mesh 0: the file was written by a later version (record version 3)");
+    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 4;
+    EXPECT_EQ(load_error(folder, gltf), "mesh 0: the file was written by a later version (record version 4)");
 }
 
 TEST(GltfRejects, MalformedJson) {

@@ -1,9 +1,12 @@
 #include "tests/io/io_fixture.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -179,5 +182,27 @@ void expect_same_layer(const host::Scene &written_scene, const host::Layer &writ
 }
 
 void read_back(const std::filesystem::path &path, ReadBack &out) { out.layer = io::read_mesh_file(path, out.scene); }
+
+int run_node_tool(const std::string &script, const std::string &package, const std::vector<std::string> &arguments,
+                  std::string &output) {
+    if (std::system("command -v node >/dev/null 2>&1") != 0) return -1;
+    const std::filesystem::path tools = std::filesystem::path(SOWFIELD_SOURCE_DIR) / "tools";
+    if (!std::filesystem::exists(tools / "node_modules" / package)) return -2;
+    std::string command = "node '" + (tools / script).string() + "'";
+    for (const std::string &argument : arguments) command += " '" + argument + "'";
+    command += " 2>&1";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    char chunk[4096];
+    size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+int validate(const std::vector<std::filesystem::path> &files, std::string &report) {
+    std::vector<std::string> arguments{"--quiet"};
+    for (const auto &file : files) arguments.push_back(file.string());
+    return run_node_tool("validate-gltf.js", "gltf-validator", arguments, report);
+}
 
 }  // namespace sowfield::testing

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/mesh_file.h"
 #include "tests/support/scene_builders.h"
 
@@ -61,6 +61,20 @@ struct ReadBack {
     const host::Layer &get() const { return scene.layer(layer); }
 };
 void read_back(const std::filesystem::path &path, ReadBack &out);
+
+// Runs a script of tools/ with node and `arguments` (each quoted), its
+// standard output and error into `output`; returns its exit status, -1 when
+// node is missing, -2 when the npm package `package` is not installed there.
+int run_node_tool(const std::string &script, const std::string &package, const std::vector<std::string> &arguments,
+                  std::string &output);
+
+// The Khronos validator on `files`: 0 when none has an error, as run_node_tool.
+int validate(const std::vector<std::filesystem::path> &files, std::string &report);
+
+#define SKIP_WITHOUT_NODE_TOOL(status)                                                        \
+    if ((status) == -1) GTEST_SKIP() << "node is not installed: cannot run the tools/ scripts"; \
+    if ((status) == -2) GTEST_SKIP() << "the npm packages of tools/ are missing: run `npm install --prefix tools`"
+#define SKIP_WITHOUT_VALIDATOR(status) SKIP_WITHOUT_NODE_TOOL(status)
 
 // The message of the MeshFileError that `action` throws, or "" (and a
 // failure) when it throws none.

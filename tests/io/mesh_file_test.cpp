@@ -1,5 +1,6 @@
 // The dispatcher: formats by extension, a failed read leaves the scene as it
 // was, and telling whether two paths are one file.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -19,6 +20,25 @@ TEST(MeshFile, FormatFollowsTheExtensionInAnyCase) {
               "Cannot tell the format of mesh.ply from \".ply\": use a .obj, .gltf or .glb file");
     EXPECT_EQ(error_of([] { io::format_for("mesh"); }),
               "Cannot tell the format of mesh: use a .obj, .gltf or .glb file");
+}
+
+TEST(MeshFile, WhatCannotBeAMeshFileIsNamedBeforeParsing) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder / "folder");  // no extension: the format cannot be told either
+    const std::vector<std::pair<std::filesystem::path, std::string>> cases{
+        {folder / "folder", "is a directory"},
+        {folder.write("empty.glb", ""), "the file is empty"},
+        {folder.write("notes.glb", "hello\n"), "named .glb but holds text, not glTF"},
+        {folder.write("binary.gltf", std::string("\x01\0\x02", 3)), "named .gltf but holds binary data, not glTF"},
+        {folder.write("scene.obj", "glTF\x02\0\0\0"), "named .obj but holds binary glTF (.glb)"},
+        {folder.write("scene2.obj", "  {\"asset\": {}}"), "named .obj but holds JSON"},
+    };
+    for (const auto &[path, expected] : cases) {
+        host::Scene scene;
+        EXPECT_THAT(error_of([&] { io::read_mesh_file(path, scene); }),
+                    ::testing::StartsWith("Error loading " + path.string() + ": " + expected));
+        EXPECT_EQ(scene.layer_count(), 0u);
+    }
 }
 
 TEST(MeshFile, EachFileBecomesANewLayerNamedAfterIt) {

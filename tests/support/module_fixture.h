@@ -18,8 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/host.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::testing {

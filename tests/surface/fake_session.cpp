@@ -2,7 +2,7 @@
 
 #include <deque>
 
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "surface/target_polygons.h"
 
 namespace sowfield::testing {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fake_session.h"
-#include "surface/run_data.h"
+#include "plugin/run_data.h"
 #include "surface/target_polygons.h"
 
 namespace sowfield {

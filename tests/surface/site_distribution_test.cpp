@@ -9,8 +9,8 @@
 
 #include "fake_session.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
-#include "surface/run_data.h"
+#include "plugin/host_services.h"
+#include "plugin/run_data.h"
 #include "surface/target_polygons.h"
 
 namespace sowfield {

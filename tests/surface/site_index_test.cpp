@@ -15,8 +15,8 @@
 
 #include "fake_session.h"
 #include "numeric/random.h"
+#include "plugin/run_data.h"
 #include "site_list_reference.h"
-#include "surface/run_data.h"
 #include "surface/target_polygons.h"
 
 namespace sowfield {

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "fake_session.h"
+#include "plugin/run_data.h"
 #include "settings/params.h"
 #include "surface/polygon_weight.h"
-#include "surface/run_data.h"
 #include "surface/site_distribution.h"
 
 namespace sowfield {

@@ -1,0 +1,275 @@
+#include "io/gltf_instancing.h"
+
+#include <tiny_gltf.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "io/format_io.h"
+#include "io/gltf_accessor.h"
+#include "io/gltf_record.h"
+#include "sowfield_host.h"
+
+namespace sowfield::io {
+
+namespace {
+
+using tinygltf::Value;
+
+constexpr const char *kExtension = "EXT_mesh_gpu_instancing";
+constexpr const char *kPlacedClones = "placed_clones";
+constexpr const char *kIndexMap = "SF_index";
+constexpr const char *kIndexAttribute = "_SF_INDEX";
+
+// The clones of one placement in a glTF model and its binary data.
+class Instancing : public detail::GltfAddition {
+public:
+    Instancing(const CloneInstances &instances, InstanceMode mode) : instances_(instances), mode_(mode) {}
+
+    const host::Layer &shared_mesh() const override { return instances_.object; }
+
+    void describe(tinygltf::Model &model, int mesh, uint64_t &binary_size) const override {
+        if (mode_ == InstanceMode::gpu)
+            describe_gpu(model, mesh, binary_size);
+        else
+            describe_nodes(model, mesh);
+    }
+
+    void write_binary(const std::function<void(const void *, size_t)> &write) const override {
+        if (mode_ != InstanceMode::gpu) return;
+        std::vector<float> values;
+        const auto flush = [&] {
+            write(values.data(), values.size() * sizeof(float));
+            values.clear();
+        };
+        for (const ClonePlacement &p : instances_.placed) values.insert(values.end(), p.translation.begin(), p.translation.end());
+        flush();
+        for (const ClonePlacement &p : instances_.placed) values.insert(values.end(), p.rotation.begin(), p.rotation.end());
+        flush();
+        for (const ClonePlacement &p : instances_.placed) values.insert(values.end(), p.scale.begin(), p.scale.end());
+        flush();
+        for (const ClonePlacement &p : instances_.placed) values.push_back(p.sf_index);
+        flush();
+    }
+
+private:
+    static Value record(std::optional<float> clone_index) {
+        Value::Object ours;
+        ours[kPlacedClones] = Value(true);
+        if (clone_index) ours[kIndexMap] = Value(static_cast<double>(*clone_index));
+        Value::Object extras;
+        extras[detail::gltf::kRecord] = Value(std::move(ours));
+        return Value(std::move(extras));
+    }
+
+    static int add_accessor(tinygltf::Model &model, int type, int components, uint64_t count, uint64_t &binary_size) {
+        tinygltf::BufferView view;
+        view.buffer = 0;
+        view.byteOffset = binary_size;
+        view.byteLength = count * static_cast<uint64_t>(components) * sizeof(float);
+        binary_size += view.byteLength;
+        model.bufferViews.push_back(view);
+        tinygltf::Accessor accessor;
+        accessor.bufferView = static_cast<int>(model.bufferViews.size() - 1);
+        accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+        accessor.count = count;
+        accessor.type = type;
+        model.accessors.push_back(std::move(accessor));
+        return static_cast<int>(model.accessors.size() - 1);
+    }
+
+    // Laid out in the order write_binary writes.
+    void describe_gpu(tinygltf::Model &model, int mesh, uint64_t &binary_size) const {
+        const uint64_t count = instances_.placed.size();
+        Value::Object attributes;
+        attributes["TRANSLATION"] = Value(add_accessor(model, TINYGLTF_TYPE_VEC3, 3, count, binary_size));
+        attributes["ROTATION"] = Value(add_accessor(model, TINYGLTF_TYPE_VEC4, 4, count, binary_size));
+        attributes["SCALE"] = Value(add_accessor(model, TINYGLTF_TYPE_VEC3, 3, count, binary_size));
+        attributes[kIndexAttribute] = Value(add_accessor(model, TINYGLTF_TYPE_SCALAR, 1, count, binary_size));
+        Value::Object extension;
+        extension["attributes"] = Value(std::move(attributes));
+        tinygltf::Node node;
+        node.name = instances_.object.name;
+        node.mesh = mesh;
+        node.extensions[kExtension] = Value(std::move(extension));
+        node.extras = record(std::nullopt);
+        model.scenes[0].nodes.push_back(static_cast<int>(model.nodes.size()));
+        model.nodes.push_back(std::move(node));
+        model.extensionsUsed.emplace_back(kExtension);
+    }
+
+    void describe_nodes(tinygltf::Model &model, int mesh) const {
+        tinygltf::Node parent;
+        parent.name = instances_.object.name + " clones";
+        const int first = static_cast<int>(model.nodes.size()) + 1;
+        for (size_t i = 0; i < instances_.placed.size(); ++i) parent.children.push_back(first + static_cast<int>(i));
+        model.scenes[0].nodes.push_back(first - 1);
+        model.nodes.push_back(std::move(parent));
+        for (const ClonePlacement &placement : instances_.placed) {
+            tinygltf::Node node;
+            node.name = instances_.object.name + " " + std::to_string(placement.clone);
+            node.mesh = mesh;
+            node.translation.assign(placement.translation.begin(), placement.translation.end());
+            node.rotation.assign(placement.rotation.begin(), placement.rotation.end());
+            node.scale.assign(placement.scale.begin(), placement.scale.end());
+            node.extras = record(placement.sf_index);
+            model.nodes.push_back(std::move(node));
+        }
+    }
+
+    const CloneInstances &instances_;
+    InstanceMode mode_;
+};
+
+// The layer within the range without the placed clones: what the file holds
+// as real geometry. Maps without any value left are dropped.
+host::Layer remaining_geometry(const host::Layer &layer, WriteRange range, const CloneInstances &instances) {
+    // placed_before[c]: placed clones among the first c clones.
+    std::vector<uint64_t> placed_before(instances.clones + 1, 0);
+    std::vector<char> placed(instances.clones, 0);
+    for (const ClonePlacement &p : instances.placed) placed[p.clone] = 1;
+    for (uint64_t c = 0; c < instances.clones; ++c) placed_before[c + 1] = placed_before[c] + placed[c];
+    const auto clone_of_point = [&](uint32_t point) -> uint64_t {
+        return point < instances.first_point ? UINT64_MAX : (point - instances.first_point) / instances.clone_points;
+    };
+    const auto kept_point = [&](uint32_t point) {
+        const uint64_t clone = clone_of_point(point);
+        return clone == UINT64_MAX || !placed[clone];
+    };
+    const auto new_index = [&](uint32_t point) {
+        const uint64_t clone = clone_of_point(point);
+        const uint64_t removed = clone == UINT64_MAX ? 0 : placed_before[clone] * instances.clone_points;
+        return static_cast<uint32_t>(point - range.first_point - removed);
+    };
+
+    host::Layer rest(layer.name);
+    for (uint32_t point = range.first_point; point < layer.point_count(); ++point)
+        if (kept_point(point)) rest.add_point(layer.position(point));
+    for (size_t m = 0; m < layer.vmap_count(); ++m) {
+        const host::VertexMap &map = layer.vmap(m);
+        host::VertexMap *copy = nullptr;
+        for (uint32_t point = range.first_point; point < layer.point_count(); ++point) {
+            const float *value = map.value(point);
+            if (value == nullptr || !kept_point(point)) continue;
+            if (copy == nullptr) copy = &rest.add_vmap(map.type(), map.name(), map.dimension());
+            copy->set_value(new_index(point), value);
+        }
+    }
+    std::vector<uint32_t> corners;
+    for (uint32_t polygon = range.first_polygon; polygon < layer.polygon_count(); ++polygon) {
+        const std::span<const uint32_t> points = layer.polygon_points(polygon);
+        if (!kept_point(points[0])) continue;  // a placed clone's (the writer refused empty polygons)
+        corners.clear();
+        for (const uint32_t point : points) corners.push_back(new_index(point));
+        rest.add_polygon(layer.polygon_type(polygon), corners, layer.polygon_surface(polygon),
+                         layer.polygon_flags(polygon));
+    }
+    return rest;
+}
+
+}  // namespace
+
+void write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
+                          const CloneInstances &instances, InstanceMode mode, std::string_view provenance_json) {
+    const Format format = format_for(path);
+    if (format == Format::obj)
+        throw MeshFileError("Error writing " + path.string() + ": OBJ has no instancing; write .glb or .gltf");
+    if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range, provenance_json);
+    const Instancing instancing(instances, mode);
+    detail::write_atomically(path, [&](AtomicFile &out) {
+        const host::Layer &source = scene.layer(layer);
+        detail::select_for_writing(out, source, range);
+        const host::Layer rest = remaining_geometry(source, range, instances);
+        detail::write_gltf(out, scene, rest, {}, format == Format::glb, provenance_json, &instancing);
+    });
+}
+
+namespace detail {
+
+namespace {
+
+std::array<double, 16> to_matrix(const ClonePlacement &placement) {
+    const std::array<double, 9> m = placement_matrix(placement);
+    return {m[0], m[1], m[2], 0, m[3], m[4], m[5], 0, m[6], m[7], m[8], 0,
+            placement.translation[0], placement.translation[1], placement.translation[2], 1};
+}
+
+}  // namespace
+
+bool places_clones(const tinygltf::Node &node) {
+    if (!node.extras.IsObject()) return false;
+    const Value &ours = node.extras.Get(detail::gltf::kRecord);
+    return ours.IsObject() && ours.Get(kPlacedClones).IsBool() && ours.Get(kPlacedClones).Get<bool>();
+}
+
+std::vector<MeshPlacement> mesh_placements(const tinygltf::Model &model, int index, const LoadFailure &fail) {
+    const tinygltf::Node &node = model.nodes[static_cast<size_t>(index)];
+    const std::string where = "node " + std::to_string(index);
+    const auto found = node.extensions.find(kExtension);
+    if (found == node.extensions.end()) {
+        std::optional<float> clone_index;
+        if (places_clones(node)) {
+            const Value &value = node.extras.Get(detail::gltf::kRecord).Get(kIndexMap);
+            if (value.IsNumber()) clone_index = static_cast<float>(value.GetNumberAsDouble());
+        }
+        return {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, clone_index}};
+    }
+    const Value &attributes = found->second.Get("attributes");
+    if (!attributes.IsObject()) fail(where + ": " + kExtension + " without attributes");
+    // Each attribute's accessor, checked: all give one element per instance.
+    std::map<std::string, std::unique_ptr<AccessorView>> views;
+    uint64_t count = 0;
+    bool counted = false;
+    for (const std::string &name : attributes.Keys()) {
+        const Value &slot = attributes.Get(name);
+        if (!slot.IsInt()) fail(where + ": " + kExtension + " attribute " + name + " is not an accessor index");
+        const int accessor = slot.Get<int>();
+        if (accessor < 0 || static_cast<size_t>(accessor) >= model.accessors.size())
+            fail(where + ": " + kExtension + " attribute " + name + " refers to a missing accessor");
+        auto view = std::make_unique<AccessorView>(model, accessor, where + " instance " + name, fail);
+        if (counted && view->count() != count) fail(where + ": the instance attributes differ in count");
+        count = view->count();
+        counted = true;
+        views[name] = std::move(view);
+    }
+    const auto components = [&](const char *name, int wanted) -> const AccessorView * {
+        const auto it = views.find(name);
+        if (it == views.end()) return nullptr;
+        if (it->second->components() != wanted)
+            fail(where + ": instance " + name + " needs " + std::to_string(wanted) + " components");
+        return it->second.get();
+    };
+    const AccessorView *translations = components("TRANSLATION", 3);
+    const AccessorView *rotations = components("ROTATION", 4);
+    const AccessorView *scales = components("SCALE", 3);
+    const AccessorView *indices = components(kIndexAttribute, 1);
+    std::vector<MeshPlacement> placements;
+    placements.reserve(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        ClonePlacement placement;
+        if (translations) translations->read(i, placement.translation.data());
+        if (rotations) rotations->read(i, placement.rotation.data());
+        if (scales) scales->read(i, placement.scale.data());
+        MeshPlacement out{to_matrix(placement), std::nullopt};
+        for (const double v : out.matrix)
+            if (!std::isfinite(v)) fail(where + ": instance " + std::to_string(i) + " has a transform that is not finite");
+        if (indices) {
+            float value = 0;
+            indices->read(i, &value);
+            out.clone_index = value;
+        }
+        placements.push_back(out);
+    }
+    return placements;
+}
+
+void add_clone_index(host::Layer &layer, uint32_t first_point, float value) {
+    host::VertexMap &map = layer.add_vmap(SF_VMAP_WGHT, kIndexMap, 1);
+    for (uint32_t point = first_point; point < layer.point_count(); ++point) map.set_value(point, &value);
+}
+
+}  // namespace detail
+
+}  // namespace sowfield::io
