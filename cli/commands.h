@@ -17,6 +17,7 @@ Command add_scatter_command(CLI::App &app);
 Command add_demo_command(CLI::App &app);
 Command add_info_command(CLI::App &app);
 Command add_settings_command(CLI::App &app);
+Command add_view_command(CLI::App &app);
 // Needs the whole application, which must outlive the returned command.
 Command add_completion_command(CLI::App &app);
 

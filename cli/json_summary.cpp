@@ -1,11 +1,21 @@
 #include "cli/json_summary.h"
 
+#include <sstream>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/exit_codes.h"
 #include "sowfield_version.h"
 
 namespace sowfield::cli {
+
+std::string added_line(const RunSummary &summary) {
+    std::ostringstream line;
+    line.precision(2);
+    line << std::fixed << summary.clones << " clones: " << summary.points_added << " points and "
+         << summary.polygons_added << " polygons added in " << summary.run_seconds << " s";
+    return line.str();
+}
 
 const char *status_word(int exit_code) {
     switch (exit_code) {

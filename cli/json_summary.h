@@ -64,6 +64,10 @@ struct RunSummary {
 // parts, limit, limit_source} or null, seconds {read, run, write}.
 std::string summary_json(const RunSummary &summary);
 
+// The line a run that went well prints: "17 clones: 85 points and 85
+// polygons added in 0.00 s".
+std::string added_line(const RunSummary &summary);
+
 // How a written file was made, for its format to keep (io::write_mesh_file):
 // {"sowfield": {"version", "command", "clock", "settings"}}, the settings as
 // --save-settings writes them (`settings_json`).

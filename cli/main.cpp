@@ -48,11 +48,13 @@ Examples:
   sowfield scatter ground.obj rock.obj -o rocks.glb      30 rocks over ground.obj
   sowfield settings                                      every setting and its default
   sowfield info rocks.glb                                what a mesh file holds
+  sowfield view ground.obj rock.obj -o rocks.glb         the panel and the result in 3D, in the browser
 
 Exit status: 0 ok, 2 usage, 3 bad input file, 4 plug-in not loadable, 5 run refused or
 cancelled, 6 write failed, 7 refused by the memory guard, 130 interrupted.)");
     const std::vector<Command> commands{add_scatter_command(app), add_demo_command(app), add_info_command(app),
-                                        add_settings_command(app), add_completion_command(app)};
+                                        add_settings_command(app), add_completion_command(app),
+                                        add_view_command(app)};
     if (const std::string unknown = unknown_subcommand(argc, argv, commands); !unknown.empty()) {
         std::cerr << "sowfield: " << unknown << "\n";
         return exit_usage;

@@ -12,6 +12,7 @@
 #include "cli/interrupts.h"
 #include "cli/memory_guard.h"
 #include "cli/plugin_location.h"
+#include "cli/result_file.h"
 #include "cli/run_warnings.h"
 #include "cli/setting_names.h"
 #include "cli/stage_caption.h"
@@ -183,9 +184,7 @@ int Job::finish(int code) {
     } else if (code == exit_ok && !options_.silent && !options_.show_panel) {
         // One line saying what happened, so that a run that went well is not silent.
         std::ostringstream line;
-        line.precision(2);
-        line << std::fixed << summary_.clones << " clones: " << summary_.points_added << " points and "
-             << summary_.polygons_added << " polygons added in " << summary_.run_seconds << " s";
+        line << added_line(summary_);
         if (summary_.output)
             line << "; wrote " << *summary_.output << " (" << format_bytes(summary_.output_bytes) << ")";
         else
@@ -426,32 +425,24 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
     io::WriteRange range;
     if (options_.clones_only) range = {first_point, first_polygon};
     const auto start = std::chrono::steady_clock::now();
-    {
-        // The writer renames its temporary file into place only when it is
-        // complete, but does not say where that file is: interrupts wait for
-        // the write, and one that came meanwhile then takes the result away.
-        InterruptsHeld held;
-        StageCaption writing(!options_.quiet && !options_.silent, "Writing " + path.string());
-        try {
-            const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
+    StageCaption writing(!options_.quiet && !options_.silent, "Writing " + path.string());
+    try {
+        const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
+        write_result_file(path, [&] {
             if (options_.instances)
                 write_instanced(scene, first_point, first_polygon, range, provenance);
             else
                 io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance,
                                     io::WriteStyle{options_.crease_angle});
-        } catch (const io::MeshFileError &error) {
-            writing.end(false);
-            held.release();
-            return fail(exit_write_failed, error.what());
-        } catch (const std::exception &error) {
-            writing.end(false);
-            held.release();
-            return fail(exit_write_failed, "cannot write " + path.string() + ": " + error.what());
-        }
-        writing.end(true);
-        PartialFile written(path);
-        held.release();
+        });
+    } catch (const io::MeshFileError &error) {
+        writing.end(false);
+        return fail(exit_write_failed, error.what());
+    } catch (const std::exception &error) {
+        writing.end(false);
+        return fail(exit_write_failed, "cannot write " + path.string() + ": " + error.what());
     }
+    writing.end(true);
     summary_.write_seconds = seconds_since(start);
     std::error_code error;
     summary_.output = path.string();

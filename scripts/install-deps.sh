@@ -8,11 +8,13 @@ packages=(
     clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libtinygltf-dev nlohmann-json3-dev libstb-dev libcli11-dev
+    libcpp-httplib-dev chromium
     help2man dpkg-dev file curl
     faketime  # scripts/clock-sweep.sh
 )
-# Node.js (for the glTF validator) may come from another repository that
-# bundles npm; ask Debian for it only when the commands are absent.
+# Node.js (for the glTF validator, three.js and the page's browser tests) may
+# come from another repository that bundles npm; ask Debian for it only when
+# the commands are absent.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
@@ -29,14 +31,14 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The glTF validator that the tests run on every file we write, and three.js,
-# whose loader the tests run on our instanced files.
+# npm packages, each folder from its committed lock file: the glTF validator
+# that the tests run on every file we write and three.js, whose loader the
+# tests run on our instanced files (tools/); three.js for the page of
+# `sowfield view` and the browser driver of its tests (web/).
 root="$(cd "$(dirname "$0")/.." && pwd)"
-if [ -f "$root/tools/package.json" ] &&
-    { [ ! -d "$root/tools/node_modules/gltf-validator" ] || [ ! -d "$root/tools/node_modules/three" ]; }; then
-    if [ -f "$root/tools/package-lock.json" ]; then
-        npm ci --prefix "$root/tools" --no-audit --no-fund --loglevel=error
-    else
-        npm install --prefix "$root/tools" --no-audit --no-fund --loglevel=error
+for folder in tools web; do
+    installed="$root/$folder/node_modules/.package-lock.json"
+    if [ ! -f "$installed" ] || [ "$root/$folder/package-lock.json" -nt "$installed" ]; then
+        npm ci --prefix "$root/$folder" --no-audit --no-fund --loglevel=error
     fi
-fi
+done

@@ -41,6 +41,9 @@ struct HostOptions {
     ProgressStyle progress = ProgressStyle::none;
     std::ostream *info_out = nullptr;   // info messages; null: standard output
     std::ostream *error_out = nullptr;  // error messages; null: standard error
+    // Told of the progress monitors' changes, on the run's thread (a
+    // graphical front end draws them); may be empty.
+    MonitorService::Observer on_progress = {};
 };
 
 class Host {

@@ -16,6 +16,7 @@ struct MonitorService::Monitor {
     int32_t total = 0;
     int64_t done = 0;
     int shown_percent = -1;  // last percentage drawn; -1 before the first
+    int told_permille = -1;  // last thousandth told to the observer; -1 before the first
     bool bar = false;        // drawing on the terminal
 };
 
@@ -37,6 +38,17 @@ struct MonitorCalls {
         std::fflush(stderr);
     }
 
+    // Tells the service's observer, when there is one, of a new thousandth
+    // (or of the end): a run of millions of steps makes a thousand calls.
+    static void tell(Monitor &m, bool finished) {
+        if (!m.owner->observer_) return;
+        const int64_t total = std::max<int64_t>(m.total, 1);
+        const int permille = static_cast<int>(std::clamp<int64_t>(m.done * 1000 / total, 0, 1000));
+        if (permille == m.told_permille && !finished) return;
+        m.told_permille = permille;
+        m.owner->observer_({m.title, m.caption, m.done, m.total, finished});
+    }
+
     static void init(void *state, int32_t total) {
         Monitor &m = *static_cast<Monitor *>(state);
         ++m.owner->record_.init_calls;
@@ -44,7 +56,9 @@ struct MonitorCalls {
         m.total = total;
         m.done = 0;
         m.shown_percent = -1;
+        m.told_permille = -1;
         draw(m);
+        tell(m, false);
     }
 
     static int32_t step(void *state, int32_t increment) {
@@ -53,12 +67,14 @@ struct MonitorCalls {
         m.owner->record_.steps += increment;
         m.done += increment;
         draw(m);
+        tell(m, false);
         return 0;  // this host never asks a plug-in to cancel
     }
 
     static void done(void *state) {
         Monitor &m = *static_cast<Monitor *>(state);
         ++m.owner->record_.done_calls;
+        tell(m, true);
         if (m.bar && m.shown_percent >= 0) {
             m.done = std::max<int64_t>(m.done, m.total);
             draw(m);
@@ -105,7 +121,8 @@ namespace {
 const sf_monitor_service kTable = {MonitorCalls::create, MonitorCalls::destroy};
 }  // namespace
 
-MonitorService::MonitorService(ContractLog &log, bool draw) : log_(log), draw_(draw) {}
+MonitorService::MonitorService(ContractLog &log, bool draw, Observer observer)
+    : log_(log), draw_(draw), observer_(std::move(observer)) {}
 
 MonitorService::~MonitorService() = default;
 

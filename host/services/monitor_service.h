@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,10 +28,23 @@ struct MonitorRecord {
     std::vector<std::string> captions;  // of each monitor created, in order
 };
 
+// One monitor's state, as told to an observer: when it starts, each time it
+// advances by a thousandth of its total or more, and when it is done.
+struct MonitorProgress {
+    std::string title;
+    std::string caption;
+    int64_t done = 0;
+    int32_t total = 0;
+    bool finished = false;
+};
+
 class MonitorService : public Current<MonitorService> {
 public:
+    using Observer = std::function<void(const MonitorProgress &)>;
+
     // `draw`: show a bar on standard error, when it is a terminal.
-    MonitorService(ContractLog &log, bool draw);
+    // `observer` (may be empty) is told of progress on the plug-in's thread.
+    MonitorService(ContractLog &log, bool draw, Observer observer = {});
     ~MonitorService();
     MonitorService(const MonitorService &) = delete;
     MonitorService &operator=(const MonitorService &) = delete;
@@ -54,6 +68,7 @@ private:
 
     ContractLog &log_;
     bool draw_;
+    Observer observer_;
     bool refuse_ = false;
     MonitorRecord record_;
     std::vector<std::unique_ptr<Monitor>> monitors_;

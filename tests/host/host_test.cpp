@@ -171,5 +171,29 @@ TEST_F(HostTest, MonitorCallsAreCountedAndForeignMonitorsRecorded) {
     EXPECT_THAT(host.violations()[0], HasSubstr("monitor_destroy"));
 }
 
+TEST_F(HostTest, ProgressObserverHearsTheStartEachThousandthAndTheEnd) {
+    std::vector<MonitorProgress> heard;
+    Host observed{world.scene, {.info_out = &info, .error_out = &errors,
+                                .on_progress = [&](const MonitorProgress &p) { heard.push_back(p); }}};
+    script() = [](const PluginSide &p) {
+        const auto *monitors = p.service<sf_monitor_service>(SF_MONITOR_SERVICE_NAME);
+        sf_monitor *m = monitors->monitor_create("Hello", "Randomising positions...");
+        m->monitor_init(m->state, 4000);
+        for (int i = 0; i < 4000; ++i) m->monitor_step(m->state, 1);
+        m->monitor_done(m->state);
+        monitors->monitor_destroy(m);
+        return 0;
+    };
+    observed.run(scripted_server);
+    ASSERT_EQ(heard.size(), 1u + 1000u + 1u);  // the start, every fourth step, the end
+    EXPECT_EQ(heard.front().done, 0);
+    EXPECT_EQ(heard[1].done, 4);
+    EXPECT_EQ(heard.back().done, 4000);
+    EXPECT_TRUE(heard.back().finished);
+    EXPECT_EQ(heard.back().title, "Hello");
+    EXPECT_EQ(heard.back().caption, "Randomising positions...");
+    EXPECT_EQ(heard.back().total, 4000);
+}
+
 }  // namespace
 }  // namespace sowfield::host
