@@ -13,7 +13,7 @@
 
 #include "cli/json_summary.h"
 #include "host/loader/plugin_loader.h"
-#include "host/panel/panel_service.h"
+#include "host/panel/scripted_face.h"
 #include "host/scene/scene.h"
 #include "io/mesh_file.h"
 

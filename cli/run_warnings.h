@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/panel/panel_service.h"
+#include "host/panel/scripted_face.h"
 #include "host/scene/scene.h"
 
 namespace sowfield::cli {

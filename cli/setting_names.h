@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/panel/panel_service.h"
+#include "host/panel/scripted_face.h"
 
 namespace sowfield::cli {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/panel/panel_service.h"
+#include "host/panel/scripted_face.h"
 #include "host/scene/scene.h"
 
 namespace sowfield::cli {

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <unordered_map>
 
-#include "host/normals.h"
+#include "host/scene/normals.h"
 
 namespace sowfield::io::detail {
 

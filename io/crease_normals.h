@@ -12,7 +12,7 @@
 #include <limits>
 #include <vector>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/format_io.h"
 
 namespace sowfield::io::detail {

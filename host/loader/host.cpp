@@ -40,7 +40,7 @@ Host::Host(Scene &scene, HostOptions options)
                 options.error_out != nullptr ? *options.error_out : std::cerr),
       scene_objects_(scene),
       monitors_(log_, options.progress == ProgressStyle::terminal),
-      basic_panel_(&log_) {}
+      panels_(log_) {}
 
 Host::~Host() = default;
 
@@ -57,7 +57,7 @@ const void *Host::global(const char *name) {
     if (std::strcmp(name, SF_SCENE_OBJECTS_SERVICE_NAME) == 0) return SceneObjectsService::table();
     if (std::strcmp(name, SF_MONITOR_SERVICE_NAME) == 0) return MonitorService::table();
     if (std::strcmp(name, SF_PANEL_SERVICE_NAME) == 0)
-        return options_.panel != nullptr ? options_.panel : BasicPanelService::table();
+        return PanelService::table();
     return nullptr;
 }
 
@@ -71,6 +71,7 @@ int Host::run(const sf_server_record &server) {
     messages_.clear();
     scene_objects_.reset();
     monitors_.reset();
+    panels_.reset();
     log_.clear();
     begin_edit_calls_ = 0;
     if (server.activate == nullptr) {
@@ -84,7 +85,7 @@ int Host::run(const sf_server_record &server) {
         MessageService::Scope message_scope(messages_);
         SceneObjectsService::Scope objects_scope(scene_objects_);
         MonitorService::Scope monitor_scope(monitors_);
-        BasicPanelService::Scope panel_scope(basic_panel_);
+        PanelService::Scope panel_scope(panels_);
         result = server.activate(SF_MODULE_VERSION, &Calls::get_global, &Calls::begin_edit, nullptr);
     }
     if (session_.active()) {
@@ -92,7 +93,7 @@ int Host::run(const sf_server_record &server) {
         session_.end(-1);
     }
     if (monitors_.open_count() > 0) log_.record("activate returned with a progress monitor not destroyed");
-    if (basic_panel_.open_count() > 0) log_.record("activate returned with a panel not destroyed");
+    if (panels_.open_panel_count() > 0) log_.record("activate returned with a panel not destroyed");
     return result;
 }
 

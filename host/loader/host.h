@@ -8,8 +8,8 @@
 //     for (const host::Message &m : host.messages()) ...
 //
 // Services offered by name: "Info Messages 2", "Scene Objects 6", "LWXPanel"
-// (the one given in the options, else the built-in BasicPanelService) and
-// "LWM: Dynamic Monitor"; any other name gives null.
+// (answered by the face given to panels()) and "LWM: Dynamic Monitor"; any
+// other name gives null.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "host/edit/edit_session.h"
-#include "host/panel/basic_panel.h"
+#include "host/panel/panel_service.h"
 #include "host/scene/scene.h"
 #include "host/services/contract_log.h"
 #include "host/services/message_service.h"
@@ -41,9 +41,6 @@ struct HostOptions {
     ProgressStyle progress = ProgressStyle::none;
     std::ostream *info_out = nullptr;   // info messages; null: standard output
     std::ostream *error_out = nullptr;  // error messages; null: standard error
-    // The "LWXPanel" service to offer, e.g. PanelService::table() (the caller
-    // then makes its PanelService current). Null: the built-in basic panel.
-    const sf_panel_service *panel = nullptr;
 };
 
 class Host {
@@ -69,12 +66,13 @@ public:
     const std::vector<int32_t> &end_codes() const { return session_.end_codes(); }
     int64_t points_added() const { return session_.stats().points_added; }
     int64_t polygons_added() const { return session_.stats().polygons_added; }
+    int64_t values_written() const { return session_.stats().values_written; }
     const std::vector<std::string> &violations() const { return log_.entries(); }
     const MonitorRecord &monitor() const { return monitors_.record(); }
 
-    // The built-in panel (its hook and record), whether offered or not.
-    BasicPanelService &basic_panel() { return basic_panel_; }
-    const BasicPanelService &basic_panel() const { return basic_panel_; }
+    // The panel service: give it a face before the run, read its outcome after.
+    PanelService &panels() { return panels_; }
+    const PanelService &panels() const { return panels_; }
     EditSession &edit_session() { return session_; }
     Scene &scene() { return scene_; }
     const HostOptions &options() const { return options_; }
@@ -93,7 +91,7 @@ private:
     MessageService messages_;
     SceneObjectsService scene_objects_;
     MonitorService monitors_;
-    BasicPanelService basic_panel_;
+    PanelService panels_;
     std::set<std::string, std::less<>> hidden_;
     bool refuse_edit_ = false;
     int begin_edit_calls_ = 0;

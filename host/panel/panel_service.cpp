@@ -6,9 +6,11 @@
 #include <cstring>
 #include <exception>
 #include <set>
+#include <utility>
 
 #include "host/panel/panel_hints.h"
 #include "host/panel/panel_view.h"
+#include "host/panel/raw_values_face.h"
 
 namespace sowfield::host {
 
@@ -23,7 +25,7 @@ std::string hex(uint32_t value) {
     return text;
 }
 
-std::string quoted(const std::string &text) { return '"' + text + '"'; }
+std::string quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
 
 }  // namespace
 
@@ -34,7 +36,7 @@ struct PanelService::Panel {
         std::string kind_name;
         ControlKind kind = ControlKind::number;
         bool described = false;  // the data table gave it a value kind
-        StoredValue value;
+        PanelValue value;
     };
 
     // Fixed at creation: panel_get hands out addresses into it.
@@ -45,12 +47,13 @@ struct PanelService::Panel {
     std::vector<std::string> errors;  // a malformed description; the panel will not open
     bool posting = false;
 
-    Control *control(uint32_t id) {
-        for (Control &c : controls)
+    const Control *control(uint32_t id) const {
+        for (const Control &c : controls)
             if (c.id == id) return &c;
         return nullptr;
     }
-    Control *control_by_label(const std::string &label) {
+    Control *control(uint32_t id) { return const_cast<Control *>(std::as_const(*this).control(id)); }
+    Control *control_by_label(std::string_view label) {
         for (Control &c : controls)
             if (c.label == label) return &c;
         for (Control &c : controls)
@@ -67,12 +70,12 @@ struct PanelService::Panel {
         return found == layout.string_lists.end() ? none : found->second;
     }
     // The first rule that disables `id` in the current state, or null.
-    const PanelLayout::EnableRule *disabling_rule(uint32_t id) {
+    const PanelLayout::EnableRule *disabling_rule(uint32_t id) const {
         for (const PanelLayout::EnableRule &rule : layout.rules) {
             if (std::find(rule.governed.begin(), rule.governed.end(), id) == rule.governed.end()) continue;
             const Control *controlling = control(rule.controlling);
             if (controlling == nullptr) continue;
-            const StoredValue &v = controlling->value;
+            const PanelValue &v = controlling->value;
             if (v.holds_integer ? v.integer == 0 : v.number == 0.0) return &rule;
         }
         return nullptr;
@@ -91,6 +94,27 @@ struct PanelService::Panel {
     }
 };
 
+// The panel being posted, as its face sees it.
+class PostedPanel final : public RawPanel {
+public:
+    PostedPanel(sf_panel *handle, PanelService::Panel &panel) : handle_(handle), panel_(panel) {}
+    virtual ~PostedPanel() = default;
+
+    PanelSnapshot snapshot() const override;
+    std::string set(std::string_view label, std::string_view display_text) override;
+    std::string press(std::string_view button_label) override;
+    bool set_value(std::string_view label, PanelValue value) override;
+
+private:
+    std::string unknown(std::string_view label) const {
+        return "no control " + quoted(label) + " in the panel; its controls are " + panel_.value_labels() +
+               ", and its buttons " + panel_.button_labels();
+    }
+
+    sf_panel *handle_;
+    PanelService::Panel &panel_;
+};
+
 // The C side of the service: each function finds the current service, checks
 // the handle, and keeps every exception on this side of the boundary.
 struct PanelCalls {
@@ -100,13 +124,13 @@ struct PanelCalls {
         auto *panel = reinterpret_cast<Panel *>(handle);
         for (const auto &owned : service->panels_)
             if (owned.get() == panel) return panel;
-        service->record_error(std::string(call) + ": the panel handle was not made by this host or is destroyed");
+        service->log_.record(std::string(call) + ": the panel handle was not made by this host or is destroyed");
         return nullptr;
     }
 
     static void fail_panel(PanelService *service, Panel *panel, std::string message) {
         panel->errors.push_back(message);
-        service->record_error(std::move(message));
+        service->log_.record(std::move(message));
     }
 
     template <class Body>
@@ -117,7 +141,7 @@ struct PanelCalls {
             return body(service);
         } catch (const std::exception &failure) {
             try {
-                service->record_error(std::string(call) + ": " + failure.what());
+                service->log_.record(std::string(call) + ": " + failure.what());
             } catch (...) {
             }
         } catch (...) {
@@ -128,19 +152,19 @@ struct PanelCalls {
     static sf_panel *create(int32_t kind, const sf_panel_control *table) {
         return guarded("panel_create", [&](PanelService *service) -> sf_panel * {
             if (kind != SF_PANEL_FORM) {
-                service->record_error("panel_create: panel kind " + std::to_string(kind) +
+                service->log_.record("panel_create: panel kind " + std::to_string(kind) +
                                           " is not offered (only forms, kind 2)");
                 return nullptr;
             }
             if (table == nullptr) {
-                service->record_error("panel_create: the control table is null");
+                service->log_.record("panel_create: the control table is null");
                 return nullptr;
             }
             auto panel = std::make_unique<Panel>();
             std::set<uint32_t> ids;
             for (std::size_t row = 0;; ++row) {
                 if (row == kMaxControls) {
-                    service->record_error("panel_create: the control table has no end row within " +
+                    service->log_.record("panel_create: the control table has no end row within " +
                                               std::to_string(kMaxControls) + " rows");
                     return nullptr;
                 }
@@ -148,16 +172,16 @@ struct PanelCalls {
                 if (entry.id == 0) break;
                 std::string where = "panel_create: control row " + std::to_string(row) + " (" + hex(entry.id) + ")";
                 if (entry.label == nullptr || entry.kind == nullptr) {
-                    service->record_error(where + " has no label or no kind");
+                    service->log_.record(where + " has no label or no kind");
                     return nullptr;
                 }
                 const auto control_kind_found = control_kind(std::string(entry.kind, strnlen(entry.kind, 64)));
                 if (!control_kind_found) {
-                    service->record_error(where + ": unknown control kind \"" + std::string(entry.kind, strnlen(entry.kind, 64)) + '"');
+                    service->log_.record(where + ": unknown control kind \"" + std::string(entry.kind, strnlen(entry.kind, 64)) + '"');
                     return nullptr;
                 }
                 if (!ids.insert(entry.id).second) {
-                    service->record_error(where + ": the id is used twice");
+                    service->log_.record(where + ": the id is used twice");
                     return nullptr;
                 }
                 Panel::Control control;
@@ -177,7 +201,7 @@ struct PanelCalls {
             Panel *panel = checked(service, handle, "panel_destroy");
             if (panel == nullptr) return 0;
             if (panel->posting) {
-                service->record_error("panel_destroy: the panel is still open (called from a button action)");
+                service->log_.record("panel_destroy: the panel is still open (called from a button action)");
                 return 0;
             }
             std::erase_if(service->panels_, [panel](const std::unique_ptr<Panel> &p) { return p.get() == panel; });
@@ -219,7 +243,7 @@ struct PanelCalls {
                     return 0;
                 }
                 control->described = true;
-                control->value = StoredValue{kind == "integer", 0, 0.0};
+                control->value = kind == "integer" ? PanelValue(int32_t{0}) : PanelValue(0.0);
             }
             for (const Panel::Control &control : panel->controls)
                 if (!control.described && control.kind != ControlKind::button)
@@ -261,7 +285,7 @@ struct PanelCalls {
             if (panel == nullptr) return nullptr;
             Panel::Control *control = panel->control(control_id);
             if (control == nullptr) {
-                service->record_error("panel_get: " + hex(control_id) + " is no control of the panel");
+                service->log_.record("panel_get: " + hex(control_id) + " is no control of the panel");
                 return nullptr;
             }
             if (control->kind == ControlKind::button || !control->described) return nullptr;
@@ -285,7 +309,7 @@ struct PanelCalls {
             else if (value == nullptr)
                 problem = "the value for " + quoted(control->label) + " is null";
             if (!problem.empty()) {
-                service->record_error("panel_set: " + problem);
+                service->log_.record("panel_set: " + problem);
                 return 0;
             }
             if (control->value.holds_integer)
@@ -319,75 +343,19 @@ struct PanelCalls {
             }
             outcome.opened = true;
             outcome.opening = snapshot(*panel);
+            PostedPanel posted(handle, *panel);
             panel->posting = true;
-            answer(service, handle, *panel, outcome);
-            panel->posting = false;
+            struct Closing {
+                Panel &panel;
+                ~Closing() { panel.posting = false; }
+            } closing{*panel};
+            outcome.accepted = service->face_ == nullptr || service->face_->answer(posted);
             outcome.closing = snapshot(*panel);
-            outcome.accepted = outcome.errors.empty() && !service->script_.cancel;
             return outcome.accepted ? 1 : 0;
         }, 0);
     }
 
-    // The script's answers, in order; then the enable rules over the result.
-    static void answer(PanelService *service, sf_panel *handle, Panel &panel, PanelOutcome &outcome) {
-        const auto refuse = [&](std::string message) {
-            outcome.errors.push_back(message);
-            service->record_error(std::move(message));
-        };
-        struct Change {
-            uint32_t id;
-            StoredValue before;
-        };
-        std::vector<Change> changes;
-        // A copy, so that an error sink which replaces the script cannot pull
-        // it from under this loop.
-        const std::vector<PanelAnswer> answers = service->script_.answers;
-        for (const PanelAnswer &given : answers) {
-            Panel::Control *control = panel.control_by_label(given.label);
-            if (control == nullptr) {
-                refuse("no control " + quoted(given.label) + " in the panel; its controls are " +
-                       panel.value_labels() + ", and its buttons " + panel.button_labels());
-                continue;
-            }
-            if (given.kind == PanelAnswer::Kind::press) {
-                if (control->kind != ControlKind::button) {
-                    refuse(quoted(control->label) + " is not a button; the buttons are " + panel.button_labels());
-                    continue;
-                }
-                if (const PanelLayout::EnableRule *rule = panel.disabling_rule(control->id)) {
-                    refuse(quoted(control->label) + ": " + rule->message);
-                    continue;
-                }
-                auto action = panel.layout.actions.find(control->id);
-                if (action != panel.layout.actions.end()) action->second(handle, control->id);
-                continue;
-            }
-            StoredValue value = control->value;
-            const std::string problem = parse_display_value(control->kind, given.value, panel.choices(control->id), value);
-            if (!problem.empty()) {
-                refuse(quoted(control->label) + " " + problem + ", not " + quoted(given.value));
-                continue;
-            }
-            changes.push_back({control->id, control->value});
-            control->value = value;
-        }
-        // Checked once every answer is in, so the order of the answers does not
-        // decide whether a control was enabled when it was set.
-        std::set<uint32_t> refused;
-        for (const Change &change : changes) {
-            Panel::Control *control = panel.control(change.id);
-            const PanelLayout::EnableRule *rule = panel.disabling_rule(change.id);
-            if (rule == nullptr || refused.count(change.id) != 0) continue;
-            const StoredValue &now = control->value;
-            const bool same = now.holds_integer ? now.integer == change.before.integer
-                                                : std::memcmp(&now.number, &change.before.number, sizeof(double)) == 0;
-            if (same) continue;
-            refused.insert(change.id);
-            refuse(quoted(control->label) + ": " + rule->message);
-        }
-    }
-
-    static PanelSnapshot snapshot(Panel &panel) {
+    static PanelSnapshot snapshot(const Panel &panel) {
         PanelSnapshot shot;
         shot.title = panel.layout.title.value_or(std::string());
         std::set<uint32_t> dividers(panel.layout.dividers_after.begin(), panel.layout.dividers_after.end());
@@ -397,9 +365,7 @@ struct PanelCalls {
             c.label = control.label;
             c.kind = control.kind_name;
             c.is_button = control.kind == ControlKind::button;
-            c.holds_integer = control.value.holds_integer;
-            c.integer_value = control.value.integer;
-            c.float_value = control.value.number;
+            c.value = control.value;
             c.choices = panel.choices(control.id);
             if (!c.is_button) c.display = display_value(control.kind, control.value, c.choices);
             if (const PanelLayout::EnableRule *rule = panel.disabling_rule(control.id)) {
@@ -443,6 +409,43 @@ struct PanelCalls {
     }
 };
 
+PanelSnapshot PostedPanel::snapshot() const { return PanelCalls::snapshot(panel_); }
+
+std::string PostedPanel::set(std::string_view label, std::string_view display_text) {
+    PanelService::Panel::Control *control = panel_.control_by_label(label);
+    if (control == nullptr) return unknown(label);
+    PanelValue value = control->value;
+    const std::string problem =
+        parse_display_value(control->kind, display_text, panel_.choices(control->id), value);
+    if (!problem.empty()) return quoted(control->label) + " " + problem + ", not " + quoted(display_text);
+    control->value = value;
+    return {};
+}
+
+std::string PostedPanel::press(std::string_view button_label) {
+    PanelService::Panel::Control *control = panel_.control_by_label(button_label);
+    if (control == nullptr) return unknown(button_label);
+    if (control->kind != ControlKind::button)
+        return quoted(control->label) + " is not a button; the buttons are " + panel_.button_labels();
+    if (const PanelLayout::EnableRule *rule = panel_.disabling_rule(control->id))
+        return quoted(control->label) + ": " + rule->message;
+    auto action = panel_.layout.actions.find(control->id);
+    if (action != panel_.layout.actions.end()) action->second(handle_, control->id);
+    return {};
+}
+
+bool PostedPanel::set_value(std::string_view label, PanelValue value) {
+    for (PanelService::Panel::Control &control : panel_.controls) {
+        if (control.label != label) continue;
+        if (control.kind == ControlKind::button || !control.described ||
+            control.value.holds_integer != value.holds_integer)
+            return false;
+        control.value = value;
+        return true;
+    }
+    return false;
+}
+
 namespace {
 
 const sf_panel_service kTable = {
@@ -452,20 +455,16 @@ const sf_panel_service kTable = {
 
 }  // namespace
 
-PanelService::PanelService() = default;
+PanelService::PanelService(ContractLog &log) : log_(log) {}
 PanelService::~PanelService() = default;
 
 const sf_panel_service *PanelService::table() { return &kTable; }
 
-void PanelService::set_script(PanelScript script) { script_ = std::move(script); }
-
-void PanelService::set_error_sink(std::function<void(const std::string &)> sink) { error_sink_ = std::move(sink); }
-
 int PanelService::open_panel_count() const { return static_cast<int>(panels_.size()); }
 
-void PanelService::record_error(std::string message) {
-    errors_.push_back(std::move(message));
-    if (error_sink_) error_sink_(errors_.back());
+void PanelService::reset() {
+    last_outcome_.reset();
+    post_count_ = 0;
 }
 
 }  // namespace sowfield::host

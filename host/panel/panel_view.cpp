@@ -154,7 +154,7 @@ std::string quoted_list(const std::vector<std::string> &choices) {
 
 // Stores a converted number in the control's storage; integer storage takes
 // only whole numbers in range.
-std::string store_number(double converted, StoredValue &value) {
+std::string store_number(double converted, PanelValue &value) {
     if (!value.holds_integer) {
         value.number = converted;
         return {};
@@ -166,7 +166,7 @@ std::string store_number(double converted, StoredValue &value) {
     return {};
 }
 
-std::string store_choice(int32_t index, StoredValue &value) {
+std::string store_choice(int32_t index, PanelValue &value) {
     if (value.holds_integer)
         value.integer = index;
     else
@@ -196,11 +196,8 @@ std::string json_string(std::string_view text) {
     return out + '"';
 }
 
-double as_double(const StoredValue &value) { return value.holds_integer ? value.integer : value.number; }
+double as_double(const PanelValue &value) { return value.holds_integer ? value.integer : value.number; }
 
-StoredValue stored_of(const ControlSnapshot &control) {
-    return {control.holds_integer, control.integer_value, control.float_value};
-}
 
 // What a controlling control holds when it disables others, as the user sees it.
 std::string off_state(const ControlSnapshot &control) {
@@ -232,7 +229,7 @@ std::optional<ControlKind> control_kind(std::string_view name) {
 }
 
 std::string parse_display_value(ControlKind kind, std::string_view raw, const std::vector<std::string> &choices,
-                                StoredValue &value) {
+                                PanelValue &value) {
     std::string_view text = trim(raw);
     double number = 0.0;
     switch (kind) {
@@ -278,7 +275,7 @@ std::string parse_display_value(ControlKind kind, std::string_view raw, const st
     return "has an unknown kind";
 }
 
-std::string display_value(ControlKind kind, const StoredValue &value, const std::vector<std::string> &choices) {
+std::string display_value(ControlKind kind, const PanelValue &value, const std::vector<std::string> &choices) {
     const double number = as_double(value);
     switch (kind) {
     case ControlKind::integer:
@@ -320,7 +317,7 @@ std::string render_panel(const PanelSnapshot &panel) {
             const auto kind = control_kind(control.kind).value_or(ControlKind::number);
             line += control.label + std::string(width - control.label.size(), ' ') + control.display;
             if (kind == ControlKind::popup) {
-                const StoredValue value = stored_of(control);
+                const PanelValue value = control.value;
                 const bool listed = value.holds_integer && value.integer >= 0 &&
                                     static_cast<std::size_t>(value.integer) < control.choices.size();
                 if (!listed)
@@ -367,7 +364,7 @@ std::string settings_json(const PanelSnapshot &panel) {
         out += first ? "\n  " : ",\n  ";
         first = false;
         out += json_string(control.label) + ": ";
-        const StoredValue value = stored_of(control);
+        const PanelValue value = control.value;
         const double number = as_double(value);
         switch (control_kind(control.kind).value_or(ControlKind::number)) {
         case ControlKind::boolean:

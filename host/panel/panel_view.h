@@ -2,30 +2,15 @@
 // accepted values as a settings file that can be read back as answers.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "host/panel/panel_service.h"
+#include "host/panel/panel_snapshot.h"
+#include "host/panel/panel_value.h"
+#include "host/panel/scripted_face.h"
 
 namespace sowfield::host {
-
-// The control kinds a panel knows, by their names in a control table.
-enum class ControlKind { integer, boolean, percent, number, angle, popup, button };
-
-// The kind named `name` ("integer", "iBoolean", "percent", "float", "angle",
-// "iPopChoice", "vButton"), or nothing for another name.
-std::optional<ControlKind> control_kind(std::string_view name);
-
-// A control's value as the panel holds it: a 32-bit integer or a double, as
-// the data table says.
-struct StoredValue {
-    bool holds_integer = false;
-    int32_t integer = 0;
-    double number = 0.0;
-};
 
 // Reads `text`, typed in display units, into `value` (whose holds_integer says
 // which member to fill). `choices` is a pop-up's list. Returns an empty string
@@ -35,13 +20,13 @@ struct StoredValue {
 // percent / 100, with no second rounding), so that every stored fraction has a
 // percent text that reads back exactly.
 std::string parse_display_value(ControlKind kind, std::string_view text, const std::vector<std::string> &choices,
-                                StoredValue &value);
+                                PanelValue &value);
 
 // The stored value in display units, as the user would type it back: parsing
 // the result gives the same stored value bit for bit whenever any text can.
 // On/off for check boxes; a pop-up's entry name (or its index when the value
 // lies beyond the list).
-std::string display_value(ControlKind kind, const StoredValue &value, const std::vector<std::string> &choices);
+std::string display_value(ControlKind kind, const PanelValue &value, const std::vector<std::string> &choices);
 
 // The panel as text: the title, the buttons outside the tabs, then each tab
 // (or group) with its controls in order, dividers, current values in display

@@ -10,7 +10,7 @@
 #include <numbers>
 #include <nlohmann/json.hpp>
 
-#include "host/normals.h"
+#include "host/scene/normals.h"
 #include "sowfield_host.h"
 #include "tests/io/io_fixture.h"
 
