@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libtinygltf-dev nlohmann-json3-dev libstb-dev libcli11-dev
     help2man dpkg-dev file curl
+    faketime  # scripts/clock-sweep.sh
 )
 # Node.js (for the glTF validator) may come from another repository that
 # bundles npm; ask Debian for it only when the commands are absent.

@@ -136,6 +136,8 @@ int32_t EditSession::scan_polygons(sf_polygon_visitor_fn visitor, void *context,
 [[gnu::always_inline]] inline const sf_point_record *EditSession::op_point_info(sf_point_id point) {
     ElementRef ref;
     if (!usable("point_info") || !resolve(point, "point_info", ref)) return nullptr;
+    if (!withheld_points_.empty() && withheld(ref)) [[unlikely]]
+        return nullptr;
     const Vec3 &position = layers_[ref.layer]->position(ref.index);
     point_record_.id = point;
     // One copy, so the stores are as wide as the reader's loads may be (a
@@ -160,7 +162,10 @@ int32_t EditSession::polygon_normal(sf_polygon_id polygon, double normal[3]) {
     if (!usable("polygon_normal") || !resolve(polygon, "polygon_normal", ref)) return 0;
     const Layer &layer = scene_.layer(ref.layer);
     Vec3 n;
-    if (!newell_normal(layer, layer.polygon_points(ref.index), n)) return 0;
+    if (const auto reported = reported_normals_.find({ref.layer, ref.index}); reported != reported_normals_.end())
+        n = reported->second;
+    else if (!newell_normal(layer, layer.polygon_points(ref.index), n))
+        return 0;
     normal[0] = n[0];
     normal[1] = n[1];
     normal[2] = n[2];
@@ -209,6 +214,22 @@ void *EditSession::select_unusual(void *map_handle, uint32_t type, const char *n
 int32_t EditSession::refuse_null_output(const char *operation) noexcept {
     note([&] { return std::string(operation) + ": null output"; });
     return 0;
+}
+
+bool EditSession::withheld(const ElementRef &point) const {
+    return withheld_points_.count({point.layer, point.index}) != 0;
+}
+
+void EditSession::withhold_point(uint32_t layer, uint32_t index) { withheld_points_.insert({layer, index}); }
+
+void EditSession::report_normal(uint32_t layer, uint32_t index, const Vec3 &normal) {
+    reported_normals_[{layer, index}] = normal;
+}
+
+void EditSession::clear_test_switches() {
+    withheld_points_.clear();
+    point_limit_ = INT64_MAX;
+    reported_normals_.clear();
 }
 
 const sf_point_record *EditSession::point_info(sf_point_id point) { return op_point_info(point); }

@@ -23,7 +23,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "host/edit/vmap_cache.h"
@@ -62,6 +65,18 @@ public:
     const Stats &stats() const { return stats_; }
     // The code of every end_edit call of the current (or last) session.
     const std::vector<int32_t> &end_codes() const { return end_codes_; }
+
+    // For testing how a plug-in copes with a host that declines or differs,
+    // as Host::hide_service and Host::refuse_edit do for services and the
+    // session. Each holds across sessions until clear_test_switches():
+    // point_info answers null for the point at (layer, index);
+    void withhold_point(uint32_t layer, uint32_t index);
+    // add_point refuses (answers null, no misuse) once `count` points have
+    // been added in the session;
+    void refuse_points_after(int64_t count) { point_limit_ = count; }
+    // polygon_normal reports `normal` for the polygon at (layer, index).
+    void report_normal(uint32_t layer, uint32_t index, const Vec3 &normal);
+    void clear_test_switches();
 
     // Ids of the current session, for tests and the host's own checks.
     sf_point_id point_id(uint32_t layer, uint32_t index) const {
@@ -196,6 +211,12 @@ private:
     VmapCache write_cache_;                      // (layer, type, name) -> map, for set_point_vmap
     VmapSelectionCache select_cache_;
     const VmapSelection *selected_ = nullptr;  // what select_vmap chose, or null
+
+    // The test switches above.
+    [[gnu::cold]] bool withheld(const ElementRef &point) const;
+    std::set<std::pair<uint32_t, uint32_t>> withheld_points_;
+    int64_t point_limit_ = INT64_MAX;
+    std::map<std::pair<uint32_t, uint32_t>, Vec3> reported_normals_;
 
     sf_point_record point_record_{};
     sf_polygon_record polygon_record_{};

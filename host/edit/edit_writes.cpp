@@ -38,6 +38,8 @@ void EditSession::bind_writes() {
     if (position == nullptr) [[unlikely]]
         return refuse_null_position();
     if (scene_.foreground.empty()) return nullptr;  // nowhere to add: refused, not misuse
+    if (stats_.points_added >= point_limit_) [[unlikely]]
+        return nullptr;
     const uint32_t layer = static_cast<uint32_t>(scene_.foreground.front());
     Vec3 at;
     read_each(position, at.data(), 3);

@@ -69,7 +69,7 @@ struct MonitorCalls {
 
     static sf_monitor *create(const char *title, const char *caption) {
         MonitorService *service = MonitorService::get();
-        if (service == nullptr) return nullptr;
+        if (service == nullptr || service->refuse_) return nullptr;
         try {
             auto monitor = std::make_unique<Monitor>();
             monitor->record = {monitor.get(), init, step, done};
@@ -79,6 +79,7 @@ struct MonitorCalls {
             monitor->bar = service->draw_ && isatty(STDERR_FILENO) != 0;
             ++service->record_.created;
             service->record_.titles.push_back(monitor->title);
+            service->record_.captions.push_back(monitor->caption);
             service->monitors_.push_back(std::move(monitor));
             return &service->monitors_.back()->record;
         } catch (...) {

@@ -23,7 +23,8 @@ struct MonitorRecord {
     int done_calls = 0;
     int64_t steps = 0;          // sum of the increments
     int32_t last_total = 0;     // the total of the last monitor_init
-    std::vector<std::string> titles;  // of each monitor created, in order
+    std::vector<std::string> titles;    // of each monitor created, in order
+    std::vector<std::string> captions;  // of each monitor created, in order
 };
 
 class MonitorService : public Current<MonitorService> {
@@ -39,6 +40,8 @@ public:
     static const sf_monitor_service *table();
 
     const MonitorRecord &record() const { return record_; }
+    // For testing how a plug-in copes: monitor_create answers null.
+    void refuse_monitors(bool refuse = true) { refuse_ = refuse; }
     // Monitors created and not destroyed.
     int open_count() const { return static_cast<int>(monitors_.size()); }
     // Forgets the counts and destroys monitors the plug-in left open.
@@ -51,6 +54,7 @@ private:
 
     ContractLog &log_;
     bool draw_;
+    bool refuse_ = false;
     MonitorRecord record_;
     std::vector<std::unique_ptr<Monitor>> monitors_;
 };

@@ -251,14 +251,7 @@ void floor_and_cube(TwoLayerScene &w) {
 bool on_floor(const Vec3 &s) { return s[0] >= 0 && s[0] <= 1 && s[2] >= 0 && s[2] <= 1 && near(s[1], 0); }
 
 const Hostile kHostile[] = {
-    stops("EmptyLayers", [](TwoLayerScene &) {}, {}, {"Need some polys to clone on them", std::nullopt}, false),
-    stops(
-        "OnlyOtherTypesInTheForeground",
-        [](TwoLayerScene &w) {
-            add_quad(w.fg, {0, 0, 0}, {0, 0, 1}, {1, 0, 1}, {1, 0, 0}, {.type = kPatch});
-            add_cube(w.bg, {0, 0.5, 0}, 1.0);
-        },
-        {}, {"NURBS not supported in Foreground Layer", std::nullopt}, false),
+    // Empty layers and foregrounds of other types: the driver's own tests.
     builds(
         "OnlyOtherTypesInTheBackgroundAreCopiedWithTheirType",
         [](TwoLayerScene &w) {
