@@ -38,9 +38,6 @@ std::span<const SettingName> setting_names();
 // surrounding blanks ignored), or null.
 const SettingName *find_setting(std::string_view name);
 
-// True when the texts are equal but for the case of ASCII letters.
-bool same_ignoring_case(std::string_view a, std::string_view b);
-
 // The panel's pop-ups choose a weight map of the scene (or none).
 bool names_weight_map(const SettingName &setting);
 

@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/common/text.h"
 #include "io/format_io.h"
 #include "io/mapped_file.h"
 #include "sowfield_host.h"
@@ -28,13 +29,8 @@ namespace sowfield::io::detail {
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-    return text;
-}
+using host::is_blank;
+using host::trim;
 
 class ObjReader {
 public:
@@ -82,9 +78,9 @@ private:
     void statement(std::string_view line) {
         const char *p = line.data();
         const char *const end = p + line.size();
-        while (p < end && is_space(*p)) ++p;
+        while (p < end && is_blank(*p)) ++p;
         const char *const keyword = p;
-        while (p < end && !is_space(*p)) ++p;
+        while (p < end && !is_blank(*p)) ++p;
         const std::string_view word(keyword, static_cast<size_t>(p - keyword));
         if (word == "v")
             vertex(p, end);
@@ -103,13 +99,13 @@ private:
     }
 
     static bool next_token(const char *&p, const char *end) {
-        while (p < end && is_space(*p)) ++p;
+        while (p < end && is_blank(*p)) ++p;
         return p < end;
     }
 
     static std::string token_at(const char *p, const char *end) {
         const char *stop = p;
-        while (stop < end && !is_space(*stop)) ++stop;
+        while (stop < end && !is_blank(*stop)) ++stop;
         return std::string(p, stop);
     }
 
@@ -120,7 +116,7 @@ private:
         if (*digits == '+' && digits + 1 < end && digits[1] != '-') ++digits;  // from_chars takes no '+'
         Real value{};
         const auto [stop, error] = std::from_chars(digits, end, value);
-        if (error == std::errc::invalid_argument || (stop < end && !is_space(*stop)))
+        if (error == std::errc::invalid_argument || (stop < end && !is_blank(*stop)))
             fail(std::string(what) + " \"" + token_at(start, end) + "\" is not a number");
         if (error == std::errc::result_out_of_range) {
             // Too small is harmless (it rounds to zero or a subnormal, as
@@ -174,7 +170,7 @@ private:
         const char *const start = p;
         int64_t value = 0;
         const auto [stop, error] = std::from_chars(p, end, value);
-        if (error != std::errc() || (stop < end && !is_space(*stop) && *stop != '/'))
+        if (error != std::errc() || (stop < end && !is_blank(*stop) && *stop != '/'))
             fail(std::string(element) + " has a malformed vertex \"" + token_at(start, end) + "\"");
         p = stop;
         const char *const noun = kind == 'v' ? "vertex" : kind == 't' ? "texture coordinate" : "normal";

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <limits>
 
+#include "numeric/angles.h"
 #include "numeric/random.h"
 #include "plugin/host_services.h"
 #include "surface/polygon_charts.h"
@@ -27,10 +28,6 @@ double mean_area = 0.0;
 
 namespace {
 
-// Angles as the clones have always used them.
-constexpr double kHalfPi = 1.5707963267949;
-constexpr double kPi = 3.1415926535898;
-constexpr double kPiSingle = 3.1415927410125732;  // pi rounded to single precision
 constexpr double kNearAxis = 0.001;
 
 // The sites of the run being distributed.

@@ -17,8 +17,6 @@ constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 constexpr int64_t kMinCells = int64_t{1} << 10;
 constexpr int64_t kMaxCells = int64_t{1} << 20;
 
-bool all_finite(const Point &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
 double coordinate(const Point &p, int axis) { return axis == 0 ? p.x : (axis == 1 ? p.y : p.z); }
 
 bool refuses(const Point &s, const Point &p, double lo_x, double hi_x, double d) {

@@ -7,18 +7,14 @@
 #include <system_error>
 #include <utility>
 
+#include "host/common/text.h"
+
 namespace sowfield::host {
 
 namespace {
 
 // Far above any real library; a server list without its end record stops here.
 constexpr int kMaxServers = 1024;
-
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 // Unloads on every path out of open() that does not hand the library over.
 class HandleGuard {
@@ -57,7 +53,7 @@ PluginLibrary PluginLibrary::open(const std::filesystem::path &path) {
                           name + ": no module descriptor (symbol \"" SF_MODULE_SYMBOL "\"); not a plug-in");
     if (descriptor->sync != SF_MODULE_SYNC)
         throw LoaderError(LoaderError::Kind::bad_sync, name + ": module descriptor has sync word " +
-                                                           hex(descriptor->sync) + ", expected " + hex(SF_MODULE_SYNC));
+                                                           hex(descriptor->sync, 8) + ", expected " + hex(SF_MODULE_SYNC, 8));
     if (descriptor->version != SF_MODULE_VERSION)
         throw LoaderError(LoaderError::Kind::bad_version,
                           name + ": module descriptor version " + std::to_string(descriptor->version) +

@@ -5,15 +5,11 @@
 #include <cstring>
 #include <set>
 
+#include "host/common/text.h"
+
 namespace sowfield::host {
 
 namespace {
-
-std::string hex(sf_hint_word value) {
-    char text[2 + 2 * sizeof(sf_hint_word) + 1];
-    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 // Walks the words of one list, hint by hint. Every read is checked against the
 // end of the words it was given.

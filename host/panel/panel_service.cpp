@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "host/common/text.h"
 #include "host/panel/panel_hints.h"
 #include "host/panel/panel_view.h"
 #include "host/panel/raw_values_face.h"
@@ -18,12 +19,6 @@ namespace {
 
 // Far above any real panel; a table without its end row stops here.
 constexpr std::size_t kMaxControls = 4096;
-
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
-    return text;
-}
 
 std::string quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
 
@@ -57,11 +52,7 @@ struct PanelService::Panel {
         for (Control &c : controls)
             if (c.label == label) return &c;
         for (Control &c : controls)
-            if (c.label.size() == label.size() &&
-                std::equal(c.label.begin(), c.label.end(), label.begin(), [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-                }))
-                return &c;
+            if (equal_ignoring_case(c.label, label)) return &c;
         return nullptr;
     }
     const std::vector<std::string> &choices(uint32_t id) const {

@@ -8,25 +8,11 @@
 #include <limits>
 #include <numbers>
 
+#include "host/common/text.h"
+
 namespace sowfield::host {
 
 namespace {
-
-std::string_view trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 bool strip_suffix(std::string_view &text, std::string_view suffix) {
     if (text.size() < suffix.size() || !equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix))
