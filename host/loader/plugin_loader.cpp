@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <cstring>
 #include <system_error>
 #include <utility>

@@ -1,7 +1,6 @@
 #include "host/panel/panel_hints.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <set>
 

@@ -1,8 +1,6 @@
 #include "host/panel/panel_service.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <set>
