@@ -226,12 +226,6 @@ void EditSession::report_normal(uint32_t layer, uint32_t index, const Vec3 &norm
     reported_normals_[{layer, index}] = normal;
 }
 
-void EditSession::clear_test_switches() {
-    withheld_points_.clear();
-    point_limit_ = INT64_MAX;
-    reported_normals_.clear();
-}
-
 const sf_point_record *EditSession::point_info(sf_point_id point) { return op_point_info(point); }
 
 void *EditSession::select_vmap(void *map_handle, uint32_t type, const char *name) {

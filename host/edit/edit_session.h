@@ -68,7 +68,7 @@ public:
 
     // For testing how a plug-in copes with a host that declines or differs,
     // as Host::hide_service and Host::refuse_edit do for services and the
-    // session. Each holds across sessions until clear_test_switches():
+    // session. Each holds in every session of this object:
     // point_info answers null for the point at (layer, index);
     void withhold_point(uint32_t layer, uint32_t index);
     // add_point refuses (answers null, no misuse) once `count` points have
@@ -76,7 +76,6 @@ public:
     void refuse_points_after(int64_t count) { point_limit_ = count; }
     // polygon_normal reports `normal` for the polygon at (layer, index).
     void report_normal(uint32_t layer, uint32_t index, const Vec3 &normal);
-    void clear_test_switches();
 
     // Ids of the current session, for tests and the host's own checks.
     sf_point_id point_id(uint32_t layer, uint32_t index) const {
