@@ -39,7 +39,6 @@ function distinctValues(values) {
 
 async function showRunResult(result) {
   shownRun = result.run;
-  showResult(parts, result);
   const clones = result.clones;
   if (!clones || clones.total === 0) {
     viewport?.setClones(null);
@@ -53,6 +52,8 @@ async function showRunResult(result) {
   $('show-objects').checked = counts.clones === null;
   viewport?.showObjects(counts.clones === null);
   $('legend').textContent = legendText(counts);
+  // The line last, so that whoever reads it finds the clones in the view.
+  showResult(parts, result);
 }
 
 function applyState(state) {
