@@ -13,7 +13,9 @@ Modes:
     distribute  Poisson-disk points on the surface only (no instances)
     realize     points, instances aligned to the normal with a random turn of
                 +-10 degrees per axis and a uniform scale 0.75-1.25, realized
-    (with --output, the realized result is exported to OBJ or GLB)
+    (with --output, the realized result is exported to OBJ or GLB;
+    --candidates sets the density of calibrate, --points-out makes distribute
+    write its points as OBJ vertices)
 
 Prints "RESULT sites=<n> new_points=<m>" at the end.
 """
@@ -41,6 +43,9 @@ def parse_args():
     parser.add_argument("--distance", type=float, default=0.0)
     parser.add_argument("--density", type=float, default=1.0)
     parser.add_argument("--output")
+    parser.add_argument("--candidates", type=float, default=4.0,
+                        help="calibrate: candidate points per kept point (the density over the expected count)")
+    parser.add_argument("--points-out", help="distribute: write the points as OBJ vertices to this file")
     return parser.parse_args(argv)
 
 
@@ -127,6 +132,20 @@ def evaluated_point_count(obj):
     return count
 
 
+def write_points(obj, path):
+    """The evaluated vertices of `obj`, in world space, as OBJ "v" lines."""
+    depsgraph = bpy.context.evaluated_depsgraph_get()
+    evaluated = obj.evaluated_get(depsgraph)
+    mesh = evaluated.to_mesh()
+    coordinates = numpy.empty(len(mesh.vertices) * 3)
+    mesh.vertices.foreach_get("co", coordinates)
+    evaluated.to_mesh_clear()
+    points = coordinates.reshape(-1, 3) @ numpy.array(obj.matrix_world)[:3, :3].T + numpy.array(obj.matrix_world)[:3, 3]
+    with open(path, "w") as out:
+        for x, y, z in points:
+            out.write(f"v {x!r} {y!r} {z!r}\n")
+
+
 def apply_tree(surface, tree):
     modifier = surface.modifiers.new("Scatter", "NODES")
     modifier.node_group = tree
@@ -142,10 +161,10 @@ def count_distributed(surface, distance, density):
     return n
 
 
-def calibrate(surface, count):
+def calibrate(surface, count, candidates):
     """Poisson-disk distance (and density) that leave about `count` points."""
     area = surface_area(surface)
-    density = 4.0 * count / area
+    density = candidates * count / area
     low, high = 0.0, 2.0 * math.sqrt(area / count)
     middle = high
     for _ in range(16):
@@ -165,7 +184,7 @@ def main():
     bpy.ops.wm.read_factory_settings(use_empty=True)
     surface = import_mesh(args.surface)
     if args.mode == "calibrate":
-        distance, density = calibrate(surface, args.count)
+        distance, density = calibrate(surface, args.count, args.candidates)
         print(f"CALIBRATED distance={distance!r} density={density!r}")
         return
     instance = import_mesh(args.object)
@@ -175,6 +194,8 @@ def main():
     tree = build_tree(surface, instance, args.distance, args.density, args.mode)
     apply_tree(surface, tree)
     n = evaluated_point_count(surface)
+    if args.points_out and args.mode == "distribute":
+        write_points(surface, args.points_out)
     if args.output:
         bpy.ops.object.select_all(action="DESELECT")
         surface.select_set(True)

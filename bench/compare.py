@@ -79,11 +79,13 @@ def blender_command(inputs, case, calibration, output):
     return command
 
 
-def calibrate(inputs, count):
+def calibrate_blender(inputs, count, candidates=4):
+    """Blender's Poisson-disk (distance, density) that leave about `count`
+    points, `candidates` candidate points per kept one."""
     completed = subprocess.run(["blender", "-b", "--factory-startup", "--python-exit-code", "1",
                                 "--python", str(BLENDER_SCRIPT), "--",
                                 "--surface", str(inputs / "surface.obj"), "--object", str(inputs / "object.obj"),
-                                "--count", str(count), "--mode", "calibrate"],
+                                "--count", str(count), "--mode", "calibrate", "--candidates", str(candidates)],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=BLENDER_ENV)
     match = re.search(r"CALIBRATED distance=(\S+) density=(\S+)", completed.stdout)
     if not match:
@@ -186,7 +188,7 @@ def main():
         # cannot finish on a 24 GB machine.
         blender_here = use_blender and not (case.workload == "W2" and case.count > 10_000)
         if blender_here and case.count not in calibrations:
-            calibrations[case.count] = calibrate(inputs, case.count)
+            calibrations[case.count] = calibrate_blender(inputs, case.count)
         ours_runs, theirs_runs = [], []
         for _ in range(args.runs):
             ours_runs.append(measure("sowfield", case, sowfield_command(tool, inputs, case, output), work, output,

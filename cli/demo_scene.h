@@ -2,7 +2,7 @@
 // a hilly terrain in the foreground and a small tree in the background.
 #pragma once
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::cli {
 

@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "host/common/text.h"
 #include "io/mesh_file.h"
 #include "sowfield_host.h"
 
@@ -27,11 +28,7 @@ std::string type_name(uint32_t code) {
     std::string letters;
     for (int shift = 24; shift >= 0; shift -= 8) {
         const char c = static_cast<char>((code >> shift) & 0xFFu);
-        if (c < 0x20 || c > 0x7E) {
-            char hex[16];
-            std::snprintf(hex, sizeof hex, "0x%08x", code);
-            return hex;
-        }
+        if (c < 0x20 || c > 0x7E) return host::hex(code, 8);
         letters += c;
     }
     return letters;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/memory_guard.h"
-#include "host/message_service.h"
+#include "host/services/message_service.h"
 
 namespace sowfield::cli {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "host/block_pool.h"
+#include "host/scene/block_pool.h"
 #include "sowfield_host.h"
 
 namespace sowfield::cli {

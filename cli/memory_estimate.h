@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::cli {
 

@@ -15,9 +15,9 @@
 #include "cli/run_warnings.h"
 #include "cli/setting_names.h"
 #include "cli/stage_caption.h"
-#include "host/calendar_clock.h"
-#include "host/host.h"
-#include "host/panel_view.h"
+#include "host/loader/plugin_run.h"
+#include "host/panel/panel_view.h"
+#include "host/services/calendar_clock.h"
 #include "io/clone_instances.h"
 #include "io/gltf_instancing.h"
 #include "io/mesh_file.h"
@@ -42,6 +42,14 @@ std::string instances_text(const RunSummary::Instances &instances) {
     return text;
 }
 
+// Why the panel refused the run: its malformed description, or the answers
+// it refused.
+std::vector<std::string> panel_errors(const host::PanelOutcome &outcome, const host::ScriptedFace &face) {
+    std::vector<std::string> errors = outcome.errors;
+    errors.insert(errors.end(), face.refusals().begin(), face.refusals().end());
+    return errors;
+}
+
 const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
     return library.server(SF_MESH_EDIT_CLASS, "Sowfield");
 }
@@ -49,7 +57,7 @@ const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
 // The value an integer control holds in a panel, or `fallback`.
 int32_t snapshot_integer(const host::PanelSnapshot &panel, std::string_view label, int32_t fallback) {
     const host::ControlSnapshot *control = panel.find(label);
-    return control != nullptr && control->holds_integer ? control->integer_value : fallback;
+    return control != nullptr && control->value.holds_integer ? control->value.integer : fallback;
 }
 
 OutputPlan output_plan(const RunOptions &options) {
@@ -143,6 +151,11 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
     command.add_option("--memory-limit", options.memory_limit,
                        "Memory the run may use, e.g. 2G or 512M (default: what the system reports available)")
         ->type_name("SIZE");
+    command.add_option("--crease-angle", options.crease_angle,
+                       "Surfaces that came with normals are written smooth, sharp where polygons meet at more than "
+                       "this angle (default 60)")
+        ->type_name("DEGREES")
+        ->check(CLI::Range(0.0, 180.0));
     command.add_option("--instances", options.instances,
                        "Write clones that are exact placed copies of the object as instances of one mesh (glTF/GLB "
                        "only): gpu (EXT_mesh_gpu_instancing) or nodes (one node per clone)")
@@ -262,20 +275,13 @@ int Job::load_plugin() {
 }
 
 int Job::show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &answers) {
-    host::PanelService panels;
-    panels.set_script({answers, /*cancel=*/true});
-    host::Host host(scene, {.panel = host::PanelService::table()});
-    {
-        host::PanelService::Scope scope(panels);
-        host.run(sowfield_server(*library_));
-    }
-    const host::PanelOutcome *outcome = panels.last_outcome();
-    if (outcome == nullptr || !outcome->opened)
-        return fail(exit_refused, "the plug-in stopped before showing its panel");
-    std::cout << host::render_panel(outcome->closing) << std::flush;
-    for (const std::string &error : outcome->errors) std::cerr << "sowfield: " << error << "\n";
-    if (!outcome->errors.empty()) return fail(exit_refused, "the panel refused the settings above");
-    return options_.save_settings ? save_settings(outcome->closing) : exit_ok;
+    host::ScriptedFace face({answers, /*cancel=*/true});
+    const host::PluginRun run = host::run_plugin(sowfield_server(*library_), scene, {.face = &face});
+    if (!run.panel || !run.panel->opened) return fail(exit_refused, "the plug-in stopped before showing its panel");
+    std::cout << host::render_panel(run.panel->closing) << std::flush;
+    for (const std::string &error : face.refusals()) std::cerr << "sowfield: " << error << "\n";
+    if (!face.refusals().empty()) return fail(exit_refused, "the panel refused the settings above");
+    return options_.save_settings ? save_settings(run.panel->closing) : exit_ok;
 }
 
 // Asks the panel without running (a cancelled run adds nothing), so that the
@@ -284,23 +290,19 @@ int Job::show_panel(host::Scene &scene, const std::vector<host::PanelAnswer> &an
 // why) or when the panel refused the answers (reported; `refused` is set).
 std::optional<host::PanelOutcome> Job::preview(host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
                                                int &refused) {
-    host::PanelService panels;
-    panels.set_script({answers, /*cancel=*/true});
+    host::ScriptedFace face({answers, /*cancel=*/true});
     std::ostringstream silent;
-    host::Host host(scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
-    {
-        host::PanelService::Scope scope(panels);
-        host.run(sowfield_server(*library_));
-    }
-    const host::PanelOutcome *outcome = panels.last_outcome();
-    if (outcome == nullptr) return std::nullopt;
-    if (!outcome->errors.empty()) {
-        summary_.panel_errors = outcome->errors;
-        for (const std::string &error : outcome->errors) std::cerr << "sowfield: " << error << "\n";
+    const host::PluginRun run = host::run_plugin(sowfield_server(*library_), scene,
+                                                 {.host = {.info_out = &silent, .error_out = &silent}, .face = &face});
+    if (!run.panel) return std::nullopt;
+    const std::vector<std::string> errors = panel_errors(*run.panel, face);
+    if (!errors.empty()) {
+        summary_.panel_errors = errors;
+        for (const std::string &error : errors) std::cerr << "sowfield: " << error << "\n";
         refused = fail(exit_refused, "the panel refused the settings above; nothing was run");
         return std::nullopt;
     }
-    return *outcome;
+    return run.panel;
 }
 
 void Job::warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
@@ -360,34 +362,29 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     const uint32_t polygons_before = foreground.polygon_count();
     const size_t maps_before = foreground.vmap_count();
 
-    host::PanelService panels;
-    panels.set_script({std::move(answers), options_.cancel});
-    panels.set_error_sink([](const std::string &error) { std::cerr << "sowfield: " << error << "\n"; });
-    host::Host host(scene, {.progress = options_.quiet || options_.silent ? host::ProgressStyle::none : host::ProgressStyle::terminal,
-                            .info_out = options_.json ? &std::cerr : &std::cout,
-                            .error_out = &std::cerr,
-                            .panel = host::PanelService::table()});
+    host::ScriptedFace face({std::move(answers), options_.cancel});
+    const host::HostOptions host_options = {
+        .progress = options_.quiet || options_.silent ? host::ProgressStyle::none : host::ProgressStyle::terminal,
+        .info_out = options_.json ? &std::cerr : &std::cout,
+        .error_out = &std::cerr};
     const auto start = std::chrono::steady_clock::now();
-    {
-        host::PanelService::Scope scope(panels);
-        host.run(sowfield_server(*library_));
-    }
+    const host::PluginRun run = host::run_plugin(sowfield_server(*library_), scene, {.host = host_options, .face = &face});
     summary_.run_seconds = seconds_since(start);
 
-    summary_.messages = host.messages();
+    summary_.messages = run.messages;
     summary_.points_added = foreground.point_count() - points_before;
     summary_.polygons_added = foreground.polygon_count() - polygons_before;
     summary_.maps_added = static_cast<int64_t>(foreground.vmap_count() - maps_before);
-    summary_.values_written = summary_.points_added > 0 ? host.edit_session().stats().values_written : 0;
-    for (const std::string &violation : host.violations())
+    summary_.values_written = summary_.points_added > 0 ? run.values_written : 0;
+    for (const std::string &error : face.refusals()) std::cerr << "sowfield: " << error << "\n";
+    for (const std::string &violation : run.violations)
         std::cerr << "sowfield: warning: the plug-in misused the host: " << violation << "\n";
 
-    const host::PanelOutcome *outcome = panels.last_outcome();
-    if (outcome != nullptr) summary_.clones = snapshot_integer(outcome->closing, "Number of Clones", 0);
-    if (outcome != nullptr) summary_.panel_errors = outcome->errors;
-    if (outcome == nullptr)
-        return fail(exit_refused, "the plug-in refused the run; nothing was added and nothing written");
-    if (!outcome->errors.empty())
+    const std::optional<host::PanelOutcome> &outcome = run.panel;
+    if (outcome) summary_.clones = snapshot_integer(outcome->closing, "Number of Clones", 0);
+    if (outcome) summary_.panel_errors = panel_errors(*outcome, face);
+    if (!outcome) return fail(exit_refused, "the plug-in refused the run; nothing was added and nothing written");
+    if (!summary_.panel_errors.empty())
         return fail(exit_refused, "the panel refused the settings above; nothing was added and nothing written");
     if (!outcome->accepted) return fail(exit_refused, "the panel was cancelled; nothing was added and nothing written");
     const bool reported_error = std::any_of(summary_.messages.begin(), summary_.messages.end(), [](const auto &m) {
@@ -444,7 +441,8 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
             if (options_.instances)
                 write_instanced(scene, first_point, first_polygon, range, provenance);
             else
-                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance);
+                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance,
+                                    io::WriteStyle{options_.crease_angle});
         } catch (const io::MeshFileError &error) {
             writing.end(false);
             held.release();

@@ -12,9 +12,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/json_summary.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
-#include "host/scene.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/scripted_face.h"
+#include "host/scene/scene.h"
 #include "io/mesh_file.h"
 
 namespace sowfield::cli {
@@ -36,6 +36,7 @@ struct RunOptions {
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
+    double crease_angle = 60.0;  // degrees, for the normals of smooth surfaces
     std::optional<int64_t> clock;             // the calendar time the plug-in is given
     std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };

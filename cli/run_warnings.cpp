@@ -24,12 +24,12 @@ std::string number_text(double value) {
 
 double float_setting(const host::PanelSnapshot &panel, std::string_view label) {
     const host::ControlSnapshot *control = panel.find(label);
-    return control != nullptr && !control->holds_integer ? control->float_value : 0.0;
+    return control != nullptr && !control->value.holds_integer ? control->value.number : 0.0;
 }
 
 int32_t integer_setting(const host::PanelSnapshot &panel, std::string_view label) {
     const host::ControlSnapshot *control = panel.find(label);
-    return control != nullptr && control->holds_integer ? control->integer_value : 0;
+    return control != nullptr && control->value.holds_integer ? control->value.integer : 0;
 }
 
 // A percent typed as a fraction: "0.4" for 40 %. The panel reads percent, so
@@ -121,7 +121,7 @@ std::optional<WeightRange> weight_range(const host::Scene &scene, const std::str
 // The weight map a pop-up chose, or nothing for "none".
 std::optional<std::string> chosen_map(const host::PanelSnapshot &panel, std::string_view label) {
     const host::ControlSnapshot *control = panel.find(label);
-    if (control == nullptr || !control->holds_integer || control->integer_value <= 0) return std::nullopt;
+    if (control == nullptr || !control->value.holds_integer || control->value.integer <= 0) return std::nullopt;
     return control->display;
 }
 

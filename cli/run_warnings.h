@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/panel_service.h"
-#include "host/scene.h"
+#include "host/panel/scripted_face.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::cli {
 

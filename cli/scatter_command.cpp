@@ -15,6 +15,7 @@
 #include "cli/setting_names.h"
 #include "cli/stage_caption.h"
 #include "cli/weight_maps.h"
+#include "host/common/text.h"
 #include "io/mesh_file.h"
 #include "sowfield_host.h"
 
@@ -64,7 +65,7 @@ std::string select_polygons(host::Scene &scene, host::Layer &layer, const std::v
         auto match = std::find_if(used.begin(), used.end(), [&](uint32_t s) { return scene.surface_name(s) == name; });
         if (match == used.end())
             match = std::find_if(used.begin(), used.end(),
-                                 [&](uint32_t s) { return same_ignoring_case(scene.surface_name(s), name); });
+                                 [&](uint32_t s) { return host::equal_ignoring_case(scene.surface_name(s), name); });
         if (match == used.end()) {
             std::string message = "--select \"" + name + "\": " + file.string() + " has no polygons of that surface; ";
             if (used.empty()) return message + "it has no polygons at all";

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/common/text.h"
+
 namespace sowfield::cli {
 namespace {
 
@@ -48,14 +50,8 @@ constexpr std::array<SettingName, 31> kNames{{
     {"p_angle_absolute", "Absolute"},
 }};
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
+using host::equal_ignoring_case;
+using host::trim;
 
 std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -70,7 +66,7 @@ std::string accepted_buttons() {
 const SettingName &value_control(std::string_view name, std::string_view where) {
     const SettingName *setting = find_setting(name);
     if (setting == nullptr)
-        throw SettingsError(std::string(where) + "unknown setting " + in_quotes(trimmed(name)) +
+        throw SettingsError(std::string(where) + "unknown setting " + in_quotes(trim(name)) +
                             "; accepted names (label or field name, any case):\n" + accepted_setting_names());
     if (setting->button)
         throw SettingsError(std::string(where) + in_quotes(setting->label) +
@@ -161,13 +157,6 @@ private:
 
 }  // namespace
 
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
 bool names_weight_map(const SettingName &setting) {
     return setting.field == "size_weightmap" || setting.field == "density_weightmap" ||
            setting.field == "p_angle_weightmap";
@@ -176,10 +165,10 @@ bool names_weight_map(const SettingName &setting) {
 std::span<const SettingName> setting_names() { return kNames; }
 
 const SettingName *find_setting(std::string_view name) {
-    name = trimmed(name);
+    name = trim(name);
     for (const SettingName &setting : kNames)
-        if (same_ignoring_case(name, setting.label) || same_ignoring_case(name, setting.field) ||
-            (!setting.short_name.empty() && same_ignoring_case(name, setting.short_name)))
+        if (equal_ignoring_case(name, setting.label) || equal_ignoring_case(name, setting.field) ||
+            (!setting.short_name.empty() && equal_ignoring_case(name, setting.short_name)))
             return &setting;
     return nullptr;
 }
@@ -198,8 +187,8 @@ host::PanelAnswer parse_set(std::string_view argument) {
     const std::size_t equals = argument.find('=');
     if (equals == std::string_view::npos)
         throw SettingsError("--set " + in_quotes(argument) + ": expected NAME=VALUE, e.g. --set clone_count=200");
-    const std::string_view name = trimmed(argument.substr(0, equals));
-    const std::string_view value = trimmed(argument.substr(equals + 1));
+    const std::string_view name = trim(argument.substr(0, equals));
+    const std::string_view value = trim(argument.substr(equals + 1));
     const SettingName &setting = value_control(name, "--set " + in_quotes(argument) + ": ");
     if (value.empty())
         throw SettingsError("--set " + in_quotes(argument) + ": no value given for " + in_quotes(setting.label));

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/panel_service.h"
+#include "host/panel/scripted_face.h"
 
 namespace sowfield::cli {
 
@@ -37,9 +37,6 @@ std::span<const SettingName> setting_names();
 // The control named `name` (a label, short name or field name, any case,
 // surrounding blanks ignored), or null.
 const SettingName *find_setting(std::string_view name);
-
-// True when the texts are equal but for the case of ASCII letters.
-bool same_ignoring_case(std::string_view a, std::string_view b);
 
 // The panel's pop-ups choose a weight map of the scene (or none).
 bool names_weight_map(const SettingName &setting);

@@ -19,10 +19,9 @@
 #include "cli/exit_codes.h"
 #include "cli/plugin_location.h"
 #include "cli/setting_names.h"
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/panel_view.h"
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_run.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/panel_view.h"
 
 namespace sowfield::cli {
 namespace {
@@ -52,7 +51,7 @@ std::string kind_in_words(std::string_view kind) {
 // reading (-9.999705074463785 shows as -10); --save-settings and --json keep
 // the exact value.
 std::string rounded_for_reading(const host::ControlSnapshot &control) {
-    if (control.holds_integer || control.display.empty()) return control.display;
+    if (control.value.holds_integer || control.display.empty()) return control.display;
     char *end = nullptr;
     const double value = std::strtod(control.display.c_str(), &end);
     if (end != control.display.c_str() + control.display.size()) return control.display;
@@ -106,19 +105,15 @@ int run_settings(const SettingsOptions &options) {
             host::PluginLibrary::open(locate_plugin(options.plugin, current_executable()));
         host::Scene scene;
         build_probe_scene(scene);
-        host::PanelService panels;
-        panels.set_script({{}, /*cancel=*/true});
+        host::ScriptedFace face({{}, /*cancel=*/true});
         std::ostringstream silent;
-        host::Host host(scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
-        {
-            host::PanelService::Scope scope(panels);
-            host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield"));
-        }
-        if (panels.last_outcome() == nullptr || !panels.last_outcome()->opened) {
+        const host::PluginRun run = host::run_plugin(library.server(SF_MESH_EDIT_CLASS, "Sowfield"), scene,
+                                                     {.host = {.info_out = &silent, .error_out = &silent}, .face = &face});
+        if (!run.panel || !run.panel->opened) {
             std::cerr << "sowfield: the plug-in did not show its panel\n" << silent.str();
             return exit_refused;
         }
-        outcome = *panels.last_outcome();
+        outcome = *run.panel;
     } catch (const PluginNotFound &error) {
         std::cerr << "sowfield: " << error.what() << "\n";
         return exit_plugin;

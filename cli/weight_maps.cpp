@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "cli/setting_names.h"
+#include "host/common/text.h"
 #include "sowfield_host.h"
 
 namespace sowfield::cli {
@@ -30,7 +31,7 @@ std::string no_such_map(const std::vector<std::string> &names, std::string_view 
 
 // "none" or an entry number, which the panel reads itself.
 bool passes_as_given(std::string_view value) {
-    if (same_ignoring_case(value, "none")) return true;
+    if (host::equal_ignoring_case(value, "none")) return true;
     int index = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), index);
     return error == std::errc() && end == value.data() + value.size();
@@ -60,7 +61,7 @@ std::string find_weight_map(const std::vector<std::string> &names, std::string_v
     if (std::find(names.begin(), names.end(), name) != names.end()) return std::string(name);
     std::vector<std::string> alike;
     for (const std::string &candidate : names)
-        if (same_ignoring_case(candidate, name)) alike.push_back(candidate);
+        if (host::equal_ignoring_case(candidate, name)) alike.push_back(candidate);
     if (alike.size() == 1) return alike.front();
     error = alike.empty() ? no_such_map(names, name)
                           : in_quotes(name) + " could be any of the weight maps " + quoted_names(alike) +

@@ -1,9 +1,7 @@
 #include "clone/clone_transform.h"
 
-#include <bit>
 #include <cassert>
 #include <cmath>
-#include <cstdint>
 
 #include "numeric/random.h"
 #include "surface/polygon_weight.h"
@@ -14,38 +12,6 @@ clone_state_typ clone_state;
 const clone_site *current_site = nullptr;
 
 namespace {
-
-// One rotation's sine and cosine, kept with the bit pattern of the angle they
-// belong to. Comparing bits rather than values tells -0.0 from 0.0 (the y
-// rotation turns them into different sines) and lets a NaN angle match itself.
-class cached_turn {
-public:
-    explicit cached_turn(AxisTurn (*make)(double)) : make_(make) {}
-
-    const AxisTurn &operator()(double angle) {
-        const auto bits = std::bit_cast<uint64_t>(angle);
-        if (!filled_ || bits != bits_) {
-            turn_ = make_(angle);
-            bits_ = bits;
-            filled_ = true;
-        }
-        return turn_;
-    }
-
-private:
-    AxisTurn (*make_)(double);
-    AxisTurn turn_;
-    uint64_t bits_ = 0;
-    bool filled_ = false;
-};
-
-// Keyed on the angles rather than filled by draw_clone_transform, so a caller
-// that sets clone_state or the site directly still gets the right turns.
-cached_turn bank_turn(turn_skipping_zero);
-cached_turn pitch_turn(turn_skipping_zero);
-cached_turn heading_turn(turn_always);
-cached_turn site_pitch_turn(turn_skipping_zero);
-cached_turn site_heading_turn(turn_always);
 
 double draw(double lo, double hi) { return generator.double_between(lo, hi); }
 
@@ -102,17 +68,17 @@ clone_frame current_clone_frame(const params_typ &settings) {
         frame.weight_factor = w < 0.0 ? w * 0.5 * influence + 1.0 : w * influence + 1.0;
     }
 
-    frame.bank = bank_turn(clone_state.angles.z);
-    frame.pitch = pitch_turn(clone_state.angles.y);
-    frame.heading = heading_turn(clone_state.angles.x);
+    frame.bank = turn_skipping_zero(clone_state.angles.z);
+    frame.pitch = turn_skipping_zero(clone_state.angles.y);
+    frame.heading = turn_always(clone_state.angles.x);
 
     if (settings.p_align_normals == 1) {
         assert(current_site != nullptr);
-        frame.site_pitch = site_pitch_turn(current_site->pitch);
+        frame.site_pitch = turn_skipping_zero(current_site->pitch);
     }
     if (settings.h_align_normals == 1) {
         assert(current_site != nullptr);
-        frame.site_heading = site_heading_turn(current_site->heading);
+        frame.site_heading = turn_always(current_site->heading);
     }
     return frame;
 }

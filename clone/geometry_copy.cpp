@@ -9,8 +9,9 @@
 
 #include "clone/background_points.h"
 #include "clone/clone_transform.h"
+#include "numeric/point.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "settings/vmap_catalogue.h"
 
 namespace sowfield {
@@ -93,14 +94,12 @@ void prepare_constants(const params_typ &settings) {
     }
 }
 
-// The point's value in the named map, when it has one.
+// Every one of the `count` values is finite.
 bool all_finite(const float *values, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
         if (!std::isfinite(values[i])) return false;
     return true;
 }
-
-bool all_finite(const Point &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 // Writes one value of a made point, unless it is not finite: the point then
 // has no value in that map, and the run counts what it left out.
@@ -114,6 +113,7 @@ void write_value(sf_edit_session &edit, sf_point_id to, uint32_t type, const cha
     edit.set_point_vmap(edit.state, to, type, name, dimension, values);
 }
 
+// The point's value in the named map, when it has one.
 bool read_value(sf_edit_session &edit, uint32_t type, const char *name, sf_point_id point, float *values) {
     edit.select_vmap(edit.state, nullptr, type, name);
     return edit.get_point_vmap(edit.state, point, values) != 0;
@@ -249,9 +249,9 @@ void build_clone(const params_typ &settings) {
     morph_suffix = settings.auto_morph_maps != 0 ? plus_one(generator.int_between(0, settings.auto_morph_maps)) : 0;
     prepare_constants(settings);
     sf_edit_session &edit = *edit_session;
-    // The scan hands its context on as void *; copy_polygon only reads it.
-    edit.scan_polygons(edit.state, guarded_visitor<copy_polygon>, const_cast<params_typ *>(&settings),
-                       SF_LAYERS_BACKGROUND);
+    // copy_polygon works from the frame and constants prepared above; it
+    // takes no context from the scan.
+    edit.scan_polygons(edit.state, guarded_visitor<copy_polygon>, nullptr, SF_LAYERS_BACKGROUND);
 }
 
 int copy_polygon(void * /*context*/, const sf_polygon_record *polygon) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <span>
@@ -150,6 +151,7 @@ struct MapCheck {
     std::vector<float> values;      // dimension per object point
     std::vector<uint8_t> present;   // per object point
     bool any_present = false;
+    bool all_present = false;
 };
 
 // A few object points that span what the object spans, and the solver that
@@ -213,6 +215,9 @@ private:
                 }
                 object.add_polygon(layer.polygon_type(polygon), corners, layer.polygon_surface(polygon),
                                    layer.polygon_flags(polygon) & ~uint32_t{SF_POLY_SELECTED});
+                polygons_.push_back({layer.polygon_type(polygon), layer.polygon_surface(polygon),
+                                     static_cast<uint32_t>(corners_.size()), static_cast<uint32_t>(corners.size())});
+                corners_.insert(corners_.end(), corners.begin(), corners.end());
             }
         }
         object.name = name;
@@ -221,7 +226,7 @@ private:
         object_points_.reserve(object.point_count());
         for (uint32_t point = 0; point < object.point_count(); ++point) {
             const Vec3 &p = object.position(point);
-            object_points_.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])});
+            object_points_.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])});  // as stored
         }
     }
 
@@ -251,6 +256,7 @@ private:
                 check.present[i] = 1;
                 check.any_present = true;
             }
+            check.all_present = std::all_of(check.present.begin(), check.present.end(), [](uint8_t p) { return p != 0; });
             if (check.any_present) {
                 host::VertexMap &copy = result_.object.add_vmap(map.type(), map.name(), check.dimension);
                 for (uint32_t i = 0; i < sources_.size(); ++i)
@@ -357,34 +363,67 @@ private:
     }
 
     Mismatch check_polygons(uint64_t clone) const {
-        const host::Layer &object = result_.object;
         const uint32_t base = result_.first_point + static_cast<uint32_t>(clone * result_.clone_points);
         const uint32_t first = result_.first_polygon + static_cast<uint32_t>(clone * result_.clone_polygons);
         for (uint32_t j = 0; j < result_.clone_polygons; ++j) {
-            const std::span<const uint32_t> ours = object.polygon_points(j);
+            const ObjectPolygon &ours = polygons_[j];
             const std::span<const uint32_t> theirs = layer_.polygon_points(first + j);
-            if (ours.size() != theirs.size() || layer_.polygon_type(first + j) != object.polygon_type(j) ||
-                layer_.polygon_surface(first + j) != object.polygon_surface(j))
+            if (theirs.size() != ours.size || layer_.polygon_type(first + j) != ours.type ||
+                layer_.polygon_surface(first + j) != ours.surface)
                 return Mismatch::polygons;
-            for (size_t k = 0; k < ours.size(); ++k)
-                if (theirs[k] != base + ours[k]) return Mismatch::polygons;
+            const uint32_t *corners = &corners_[ours.first_corner];
+            for (size_t k = 0; k < theirs.size(); ++k)
+                if (theirs[k] != base + corners[k]) return Mismatch::polygons;
         }
         return Mismatch::none;
     }
 
     Mismatch check_points(uint32_t base, const ClonePlacement &placement) const {
-        const Matrix3 linear = placement_matrix(placement);
-        const Vec3 t{placement.translation[0], placement.translation[1], placement.translation[2]};
-        double error = 0, radius = 0;
-        for (uint32_t i = 0; i < result_.clone_points; ++i) {
-            const std::array<float, 3> &b = object_points_[i];
-            const Vec3 placed = plus(t, linear_map(linear, {b[0], b[1], b[2]}));
-            const Vec3 &real = layer_.position(base + i);
-            error = std::max(error, max_norm(minus(placed, real)));
-            radius = std::max(radius, max_norm(minus(real, t)));
+        const Matrix3 m = placement_matrix(placement);
+        const double tx = placement.translation[0], ty = placement.translation[1], tz = placement.translation[2];
+        // Six independent maxima (error and radius per axis) keep the loop
+        // from waiting on one chain of comparisons.
+        double ex = 0, ey = 0, ez = 0, rx = 0, ry = 0, rz = 0;
+        double sum = 0;  // not finite when a coordinate is not (the maxima skip a NaN)
+        const auto measure = [&](const Vec3 &b, const Vec3 &real) {
+            const double x = real[0] - tx, y = real[1] - ty, z = real[2] - tz;
+            sum += x + y + z;
+            ex = std::max(ex, std::fabs(m[0] * b[0] + m[3] * b[1] + m[6] * b[2] - x));
+            ey = std::max(ey, std::fabs(m[1] * b[0] + m[4] * b[1] + m[7] * b[2] - y));
+            ez = std::max(ez, std::fabs(m[2] * b[0] + m[5] * b[1] + m[8] * b[2] - z));
+            rx = std::max(rx, std::fabs(x));
+            ry = std::max(ry, std::fabs(y));
+            rz = std::max(rz, std::fabs(z));
+        };
+        const uint32_t count = result_.clone_points;
+        // The layer stores positions in blocks: most clones lie in one.
+        const auto first = reinterpret_cast<std::uintptr_t>(&layer_.position(base));
+        const auto last = reinterpret_cast<std::uintptr_t>(&layer_.position(base + count - 1));
+        if (last - first == (count - 1) * sizeof(Vec3)) {
+            const Vec3 *real = &layer_.position(base);
+            for (uint32_t i = 0; i < count; ++i) measure(object_points_[i], real[i]);
+        } else {
+            for (uint32_t i = 0; i < count; ++i) measure(object_points_[i], layer_.position(base + i));
         }
-        // Also catches a coordinate that is not a number.
-        return error <= kPlacementTolerance * (max_norm(t) + radius) ? Mismatch::none : Mismatch::points;
+        const double error = std::max({ex, ey, ez});
+        const double scale = std::max({std::fabs(tx), std::fabs(ty), std::fabs(tz)}) + std::max({rx, ry, rz});
+        return std::isfinite(sum) && error <= kPlacementTolerance * scale ? Mismatch::none : Mismatch::points;
+    }
+
+    // The clone's values of a map in which the object and the clone have a
+    // value on every point, at once.
+    bool check_run(const MapCheck &check, const float *run, const Matrix3 &linear) const {
+        const size_t floats = size_t{result_.clone_points} * static_cast<size_t>(check.dimension);
+        if (check.kind == MapCheck::copied) return std::memcmp(run, check.values.data(), floats * sizeof(float)) == 0;
+        double error = 0, largest = 0;
+        for (size_t at = 0; at < floats; at += 3) {
+            const float *d = &check.values[at];
+            const Vec3 moved = linear_map(linear, {d[0], d[1], d[2]});
+            const Vec3 real{run[at], run[at + 1], run[at + 2]};
+            error = std::max(error, max_norm(minus(moved, real)));
+            largest = std::max(largest, max_norm(real));
+        }
+        return error <= kPlacementTolerance * largest;
     }
 
     Mismatch check_maps(uint32_t base, ClonePlacement &placement) const {
@@ -396,12 +435,23 @@ private:
                 const float *first = map.value(base);
                 if (first == nullptr || map.dimension() != 1) return Mismatch::index;
                 placement.sf_index = *first;
+                if (const float *run = map.run_of_values(base, result_.clone_points)) {
+                    const auto bits = std::bit_cast<uint32_t>(*first);
+                    for (uint32_t i = 1; i < result_.clone_points; ++i)
+                        if (std::bit_cast<uint32_t>(run[i]) != bits) return Mismatch::index;
+                    continue;
+                }
                 for (uint32_t i = 1; i < result_.clone_points; ++i) {
                     const float *value = map.value(base + i);
                     if (value == nullptr || std::bit_cast<uint32_t>(*value) != std::bit_cast<uint32_t>(*first))
                         return Mismatch::index;
                 }
                 continue;
+            }
+            const float *run = check.all_present ? map.run_of_values(base, result_.clone_points) : nullptr;
+            if (run != nullptr) {
+                if (check_run(check, run, linear)) continue;
+                return check.kind == MapCheck::morph ? Mismatch::morphs : Mismatch::values;
             }
             double error = 0, largest = 0;
             for (uint32_t i = 0; i < result_.clone_points; ++i) {
@@ -474,9 +524,15 @@ private:
     const std::vector<size_t> &background_;
     CloneInstances result_;
     std::vector<std::pair<size_t, uint32_t>> sources_;  // background layer and point, per object point
-    std::vector<std::array<float, 3>> object_points_;   // as a file stores them
+    std::vector<Vec3> object_points_;  // as a file stores them (single precision)
     std::vector<MapCheck> maps_;
     Basis basis_;
+    // The object's polygons as flat arrays: read for every clone.
+    struct ObjectPolygon {
+        uint32_t type, surface, first_corner, size;
+    };
+    std::vector<ObjectPolygon> polygons_;
+    std::vector<uint32_t> corners_;
 };
 
 }  // namespace

@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/atomic_file.h"
 #include "io/mesh_file.h"
 
@@ -23,12 +24,17 @@ namespace sowfield::io::detail {
 // Throws MeshFileError "Error loading <path>: <detail>".
 [[noreturn]] void fail_loading(const std::filesystem::path &path, const std::string &detail);
 
+// Marks the surfaces as having come with normals; readers call it once the
+// whole file has been read, so a file that fails marks nothing.
+void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces);
+
 // Runs `write` on a new AtomicFile for `path` and commits it; any failure
 // becomes a MeshFileError and leaves no file.
 void write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write);
 
 void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
-void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range);
+void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range,
+               WriteStyle style);
 
 // Reads .gltf and .glb alike: the content, not the extension, tells which.
 void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
@@ -46,7 +52,8 @@ public:
     virtual void write_binary(const std::function<void(const void *, size_t)> &write) const = 0;
 };
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                std::string_view provenance_json = {}, const GltfAddition *addition = nullptr);
+                std::string_view provenance_json = {}, const GltfAddition *addition = nullptr,
+                WriteStyle style = {});
 
 // The parts of a layer that a WriteRange selects, checked: the range lies in
 // the layer and every selected polygon uses only selected points.

@@ -2,6 +2,7 @@
 
 #include <tiny_gltf.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -123,49 +124,79 @@ private:
     InstanceMode mode_;
 };
 
-// The layer within the range without the placed clones: what the file holds
-// as real geometry. Maps without any value left are dropped.
-host::Layer remaining_geometry(const host::Layer &layer, WriteRange range, const CloneInstances &instances) {
-    // placed_before[c]: placed clones among the first c clones.
-    std::vector<uint64_t> placed_before(instances.clones + 1, 0);
+// A run of points and the polygons over them that the file keeps as
+// geometry: half-open ranges of the layer, and where the points land.
+struct KeptSpan {
+    uint32_t first_point, point_end;
+    uint32_t first_polygon, polygon_end;
+    uint32_t new_first_point = 0;
+};
+
+// The parts of the layer within the range that are not placed clones: what
+// comes before the clones, then each clone that is not placed.
+std::vector<KeptSpan> kept_spans(WriteRange range, const CloneInstances &instances) {
     std::vector<char> placed(instances.clones, 0);
     for (const ClonePlacement &p : instances.placed) placed[p.clone] = 1;
-    for (uint64_t c = 0; c < instances.clones; ++c) placed_before[c + 1] = placed_before[c] + placed[c];
-    const auto clone_of_point = [&](uint32_t point) -> uint64_t {
-        return point < instances.first_point ? UINT64_MAX : (point - instances.first_point) / instances.clone_points;
+    std::vector<KeptSpan> spans;
+    const auto keep = [&](uint64_t first_point, uint64_t point_end, uint64_t first_polygon, uint64_t polygon_end) {
+        first_point = std::max<uint64_t>(first_point, range.first_point);
+        first_polygon = std::max<uint64_t>(first_polygon, range.first_polygon);
+        point_end = std::max(point_end, first_point);
+        polygon_end = std::max(polygon_end, first_polygon);
+        if (point_end == first_point && polygon_end == first_polygon) return;
+        const uint32_t new_first = spans.empty() ? 0 : spans.back().new_first_point + (spans.back().point_end - spans.back().first_point);
+        spans.push_back({static_cast<uint32_t>(first_point), static_cast<uint32_t>(point_end),
+                         static_cast<uint32_t>(first_polygon), static_cast<uint32_t>(polygon_end), new_first});
     };
-    const auto kept_point = [&](uint32_t point) {
-        const uint64_t clone = clone_of_point(point);
-        return clone == UINT64_MAX || !placed[clone];
-    };
-    const auto new_index = [&](uint32_t point) {
-        const uint64_t clone = clone_of_point(point);
-        const uint64_t removed = clone == UINT64_MAX ? 0 : placed_before[clone] * instances.clone_points;
-        return static_cast<uint32_t>(point - range.first_point - removed);
+    keep(0, instances.first_point, 0, instances.first_polygon);
+    for (uint64_t c = 0; c < instances.clones; ++c)
+        if (!placed[c])
+            keep(instances.first_point + c * instances.clone_points, instances.first_point + (c + 1) * instances.clone_points,
+                 instances.first_polygon + c * instances.clone_polygons,
+                 instances.first_polygon + (c + 1) * instances.clone_polygons);
+    return spans;
+}
+
+// The layer within the range without the placed clones: what the file holds
+// as real geometry. Maps without any value left are dropped.
+host::Layer remaining_geometry(const AtomicFile &out, const host::Layer &layer, WriteRange range,
+                               const CloneInstances &instances) {
+    if (range.first_point > layer.point_count() || range.first_polygon > layer.polygon_count() ||
+        instances.first_point + instances.clones * instances.clone_points != layer.point_count() ||
+        instances.first_polygon + instances.clones * instances.clone_polygons != layer.polygon_count())
+        out.fail("the clones to place do not match the layer");
+    const std::vector<KeptSpan> spans = kept_spans(range, instances);
+    const auto new_index = [&](uint32_t polygon, uint32_t point) {
+        auto span = std::upper_bound(spans.begin(), spans.end(), point,
+                                     [](uint32_t p, const KeptSpan &s) { return p < s.first_point; });
+        if (span == spans.begin() || point >= (--span)->point_end)
+            out.fail("polygon " + std::to_string(polygon) + " uses point " + std::to_string(point) +
+                     ", which is not written as geometry");
+        return span->new_first_point + (point - span->first_point);
     };
 
     host::Layer rest(layer.name);
-    for (uint32_t point = range.first_point; point < layer.point_count(); ++point)
-        if (kept_point(point)) rest.add_point(layer.position(point));
+    for (const KeptSpan &span : spans)
+        for (uint32_t point = span.first_point; point < span.point_end; ++point) rest.add_point(layer.position(point));
     for (size_t m = 0; m < layer.vmap_count(); ++m) {
         const host::VertexMap &map = layer.vmap(m);
         host::VertexMap *copy = nullptr;
-        for (uint32_t point = range.first_point; point < layer.point_count(); ++point) {
-            const float *value = map.value(point);
-            if (value == nullptr || !kept_point(point)) continue;
-            if (copy == nullptr) copy = &rest.add_vmap(map.type(), map.name(), map.dimension());
-            copy->set_value(new_index(point), value);
-        }
+        for (const KeptSpan &span : spans)
+            for (uint32_t point = span.first_point; point < span.point_end; ++point) {
+                const float *value = map.value(point);
+                if (value == nullptr) continue;
+                if (copy == nullptr) copy = &rest.add_vmap(map.type(), map.name(), map.dimension());
+                copy->set_value(span.new_first_point + (point - span.first_point), value);
+            }
     }
     std::vector<uint32_t> corners;
-    for (uint32_t polygon = range.first_polygon; polygon < layer.polygon_count(); ++polygon) {
-        const std::span<const uint32_t> points = layer.polygon_points(polygon);
-        if (!kept_point(points[0])) continue;  // a placed clone's (the writer refused empty polygons)
-        corners.clear();
-        for (const uint32_t point : points) corners.push_back(new_index(point));
-        rest.add_polygon(layer.polygon_type(polygon), corners, layer.polygon_surface(polygon),
-                         layer.polygon_flags(polygon));
-    }
+    for (const KeptSpan &span : spans)
+        for (uint32_t polygon = span.first_polygon; polygon < span.polygon_end; ++polygon) {
+            corners.clear();
+            for (const uint32_t point : layer.polygon_points(polygon)) corners.push_back(new_index(polygon, point));
+            rest.add_polygon(layer.polygon_type(polygon), corners, layer.polygon_surface(polygon),
+                             layer.polygon_flags(polygon));
+        }
     return rest;
 }
 
@@ -179,9 +210,7 @@ void write_instanced_gltf(const std::filesystem::path &path, const host::Scene &
     if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range, provenance_json);
     const Instancing instancing(instances, mode);
     detail::write_atomically(path, [&](AtomicFile &out) {
-        const host::Layer &source = scene.layer(layer);
-        detail::select_for_writing(out, source, range);
-        const host::Layer rest = remaining_geometry(source, range, instances);
+        const host::Layer rest = remaining_geometry(out, scene.layer(layer), range, instances);
         detail::write_gltf(out, scene, rest, {}, format == Format::glb, provenance_json, &instancing);
     });
 }

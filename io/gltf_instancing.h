@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/clone_instances.h"
 #include "io/mesh_file.h"
 

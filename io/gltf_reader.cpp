@@ -19,6 +19,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,7 @@ struct MapRecord {
 // meshes from elsewhere.
 struct MeshRecord {
     bool present = false;
+    int split = -1;          // accessor of the points of the vertices after the layer's own
     bool flipped_uv = true;  // false in version 1 files, which wrote v as stored
     std::vector<MapRecord> maps;
     std::vector<Run> order;                            // [primitive, count]
@@ -101,10 +103,12 @@ public:
         for (const std::string &extension : model_.extensionsRequired)
             if (!honoured(extension)) fail("requires the extension " + extension + ", which is not supported");
         walk_nodes();
+        mark_smooth(scene_, smooth_);
     }
 
 private:
     [[noreturn]] void fail(const std::string &detail) const { fail_loading(path_, detail); }
+
     LoadFailure failure() const { return {path_}; }
 
     void load() {
@@ -231,6 +235,12 @@ private:
             fail(where + ": the file was written by a later version (record version " + std::to_string(version) + ")");
         record.present = true;
         record.flipped_uv = version >= 2;
+        if (ours.Has(gltf::kSplitVertices)) {
+            uint64_t split = 0;
+            if (!gltf::whole_number(ours.Get(gltf::kSplitVertices), std::numeric_limits<int>::max(), split))
+                malformed(gltf::kSplitVertices);
+            record.split = static_cast<int>(split);
+        }
         const Value &maps = ours.Get(gltf::kMaps);
         if (!maps.IsArray() && ours.Has(gltf::kMaps)) malformed(gltf::kMaps);
         for (size_t i = 0; i < maps.ArrayLen(); ++i) {
@@ -287,11 +297,18 @@ private:
 
     // ---------------------------------------------------------------- meshes
 
+    // The points that one set of vertex accessors gave the layer.
+    struct PointSet {
+        uint32_t base = 0;  // the layer's index of vertex 0
+        uint64_t vertex_count = 0;
+        uint64_t point_count = 0;  // vertices from point_count on repeat a point (split)
+        std::vector<uint32_t> split;
+    };
+
     struct PrimitivePolygons {
         const tinygltf::Primitive *primitive = nullptr;
         std::string where;
-        uint32_t base = 0;  // the layer's index of the primitive's vertex 0
-        uint64_t vertex_count = 0;
+        const PointSet *points = nullptr;
         uint32_t surface = 0;
         int mode = TINYGLTF_MODE_TRIANGLES;
         std::unique_ptr<AccessorView> indices;  // null: vertices in order
@@ -309,7 +326,7 @@ private:
         const tinygltf::Mesh &mesh = model_.meshes[static_cast<size_t>(mesh_index)];
         const std::string where = "mesh " + std::to_string(mesh_index);
         const MeshRecord record = parse_record(mesh, where);
-        std::map<std::vector<int>, std::pair<uint32_t, uint64_t>> point_sets;  // accessors -> base, count
+        std::map<std::vector<int>, PointSet> point_sets;  // by the accessors that give the points
         std::vector<PrimitivePolygons> primitives(mesh.primitives.size());
         for (size_t p = 0; p < mesh.primitives.size(); ++p) {
             const tinygltf::Primitive &primitive = mesh.primitives[p];
@@ -317,15 +334,16 @@ private:
             polygons.primitive = &primitive;
             polygons.where = where + " primitive " + std::to_string(p);
             std::vector<int> key;
-            for (const auto &[name, accessor] : primitive.attributes) key.push_back(accessor);
+            // Normals are per primitive: they do not make other points.
+            for (const auto &[name, accessor] : primitive.attributes)
+                if (name != "NORMAL") key.push_back(accessor);
             key.push_back(-1);
             for (const auto &target : primitive.targets)
                 for (const auto &[name, accessor] : target) key.push_back(accessor);
             auto found = point_sets.find(key);
             if (found == point_sets.end())
                 found = point_sets.emplace(key, add_points(mesh, primitive, record, world, polygons.where)).first;
-            polygons.base = found->second.first;
-            polygons.vertex_count = found->second.second;
+            polygons.points = &found->second;
             prepare_polygons(polygons, record);
         }
         emit_polygons(primitives, record, mirrors(world) && !placing_clones_, where);
@@ -338,18 +356,38 @@ private:
         return det < 0.0;
     }
 
-    // The points of one primitive's vertices with their map values; returns
-    // the first point's index and the vertex count.
-    std::pair<uint32_t, uint64_t> add_points(const tinygltf::Mesh &mesh, const tinygltf::Primitive &primitive,
-                                             const MeshRecord &record, const Matrix &world, const std::string &where) {
+    // Our record's further vertices: each repeats one of the `point_count`
+    // points before them.
+    std::vector<uint32_t> split_points(const MeshRecord &record, uint64_t vertex_count, uint64_t &point_count,
+                                       const std::string &where) const {
+        point_count = vertex_count;
+        if (record.split < 0) return {};
+        const AccessorView view(model_, record.split, where + " split vertices", failure());
+        if (view.components() != 1 || view.count() > vertex_count) fail(where + ": malformed split vertices");
+        point_count = vertex_count - view.count();
+        std::vector<uint32_t> split(view.count());
+        for (size_t i = 0; i < split.size(); ++i) {
+            split[i] = view.index(i);
+            if (split[i] >= point_count) fail(where + ": a split vertex repeats a point that does not exist");
+        }
+        return split;
+    }
+
+    // The points of one primitive's vertices with their map values.
+    PointSet add_points(const tinygltf::Mesh &mesh, const tinygltf::Primitive &primitive, const MeshRecord &record,
+                        const Matrix &world, const std::string &where) {
         const auto position_slot = primitive.attributes.find("POSITION");
         if (position_slot == primitive.attributes.end()) fail(where + " has no POSITION attribute");
         const AccessorView positions(model_, position_slot->second, where + " POSITION", failure());
         if (positions.components() != 3) fail(where + ": POSITION must have three components");
-        const uint64_t count = positions.count();
+        PointSet set;
+        set.vertex_count = positions.count();
+        set.split = split_points(record, set.vertex_count, set.point_count, where);
+        const uint64_t count = set.point_count;
         if (count > uint64_t{std::numeric_limits<uint32_t>::max()} - layer_.point_count())
             fail(where + ": too many vertices");
         const auto base = static_cast<uint32_t>(layer_.point_count());
+        set.base = base;
         const bool moved = world != kIdentity;
         layer_.reserve(uint64_t{base} + count, 0, 0);
         for (size_t v = 0; v < count; ++v) {
@@ -382,24 +420,24 @@ private:
                              map.name + "\"");
                     accessor = slot->second;
                 }
-                add_values(map.type, map.name, accessor, base, count, map.missing, true, flip_v, world, where);
+                add_values(map.type, map.name, accessor, set, map.missing, true, flip_v, world, where);
             }
-            return {base, count};
+            return set;
         }
         for (const auto &[attribute, accessor] : primitive.attributes) {
             if (attribute.rfind("TEXCOORD_", 0) == 0) {
                 const std::string n = attribute.substr(9);
-                add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, base, count, {}, false,
-                           true, world, where);
+                add_values(SF_VMAP_TXUV, n == "0" ? std::string("UV") : "UV" + n, accessor, set, {}, false, true,
+                           world, where);
             } else if (attribute.rfind("COLOR_", 0) == 0) {
-                add_values(gltf::kColorType, attribute, accessor, base, count, {}, true, false, kIdentity, where);
+                add_values(gltf::kColorType, attribute, accessor, set, {}, true, false, kIdentity, where);
             } else if (attribute.rfind('_', 0) == 0 && plain_elements(accessor)) {
                 const AccessorView values(model_, accessor, where + " attribute " + attribute, failure());
                 const std::string weight = gltf::weight_map_name(attribute);
                 if (!weight.empty() && gltf::weight_like(values.components(), values.component_type(), values.normalized()))
-                    add_values(SF_VMAP_WGHT, weight, accessor, base, count, {}, true, false, kIdentity, where);
+                    add_values(SF_VMAP_WGHT, weight, accessor, set, {}, true, false, kIdentity, where);
                 else
-                    add_values(gltf::kAttributeType, attribute, accessor, base, count, {}, true, false, kIdentity, where);
+                    add_values(gltf::kAttributeType, attribute, accessor, set, {}, true, false, kIdentity, where);
             }
         }
         const Value &names = mesh.extras.IsObject() ? mesh.extras.Get(gltf::kTargetNames) : Value();
@@ -408,9 +446,9 @@ private:
             if (slot == primitive.targets[t].end()) continue;
             const Value &name = names.IsArray() ? names.Get(static_cast<int>(t)) : Value();
             add_values(SF_VMAP_MORF, name.IsString() ? name.Get<std::string>() : "Morph " + std::to_string(t),
-                       slot->second, base, count, {}, false, false, world, where);
+                       slot->second, set, {}, false, false, world, where);
         }
-        return {base, count};
+        return set;
     }
 
     // True for an accessor of scalars or vectors (matrices are not kept).
@@ -421,13 +459,16 @@ private:
                type == TINYGLTF_TYPE_VEC4;
     }
 
-    void add_values(uint32_t type, const std::string &name, int accessor, uint32_t base, uint64_t count,
+    void add_values(uint32_t type, const std::string &name, int accessor, const PointSet &set,
                     const std::vector<Run> &missing, bool recorded, bool flip_v, const Matrix &world,
                     const std::string &where) {
         const std::string what = where + " vertex map \"" + name + "\"";
         const AccessorView values(model_, accessor, what, failure());
-        if (values.count() != count)
-            fail(what + ": " + std::to_string(values.count()) + " values for " + std::to_string(count) + " vertices");
+        if (values.count() != set.vertex_count)
+            fail(what + ": " + std::to_string(values.count()) + " values for " + std::to_string(set.vertex_count) +
+                 " vertices");
+        const uint64_t count = set.point_count;
+        const uint32_t base = set.base;
         // The format fixes the shape of texture coordinates and morph
         // targets; our own record may carry any map of 1 to 4 values.
         const int dimension = values.components();
@@ -493,6 +534,7 @@ private:
             polygons.surface =
                 scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
         }
+        if (primitive.attributes.count("NORMAL") != 0) smooth_.insert(polygons.surface);
         if (record.present && primitive.extras.IsObject() && primitive.extras.Get(gltf::kRecord).IsObject()) {
             const Value &ours = primitive.extras.Get(gltf::kRecord);
             const Value &only = ours.Get(gltf::kPointsOnly);
@@ -508,7 +550,7 @@ private:
             if (polygons.indices->components() != 1) fail(where + ": indices must be scalars");
             polygons.index_count = polygons.indices->count();
         } else {
-            polygons.index_count = polygons.vertex_count;
+            polygons.index_count = polygons.points->vertex_count;
         }
         const uint64_t n = polygons.index_count;
         switch (polygons.mode) {
@@ -539,10 +581,12 @@ private:
 
     uint32_t vertex_at(PrimitivePolygons &polygons, uint64_t i) const {
         const uint64_t vertex = polygons.indices ? polygons.indices->index(i) : i;
-        if (vertex >= polygons.vertex_count)
+        const PointSet &points = *polygons.points;
+        if (vertex >= points.vertex_count)
             fail(polygons.where + ": index " + std::to_string(i) + " refers to vertex " + std::to_string(vertex) +
-                 ", but only " + std::to_string(polygons.vertex_count) + " exist");
-        return polygons.base + static_cast<uint32_t>(vertex);
+                 ", but only " + std::to_string(points.vertex_count) + " exist");
+        if (vertex >= points.point_count) return points.base + points.split[vertex - points.point_count];
+        return points.base + static_cast<uint32_t>(vertex);
     }
 
     // The next polygon of a primitive into `out`.
@@ -644,6 +688,7 @@ private:
     host::Scene &scene_;
     host::Layer &layer_;
     tinygltf::Model model_;
+    std::set<uint32_t> smooth_;  // surfaces whose primitives have normals
     bool placing_clones_ = false;  // the mesh being added is a placed clone of our own
 };
 

@@ -5,7 +5,7 @@
 // mesh.extras
 //   "targetNames": [name, ...]       the morph targets' names (a common convention)
 //   "sowfield": {
-//     "version": 2,
+//     "version": 3,
 //     "maps": [{"type": "WGHT", "name": "height", "attribute": "_WEIGHT_0",
 //               "missing": [first, count, ...]}, ...]
 //                                    every vertex map in layer order; a morph map has
@@ -19,6 +19,9 @@
 //     "polygon_types": [type, count, ...]
 //                                    runs of polygon types in layer order (when any
 //                                    polygon is not "FACE")
+//     "split_vertices": accessor     the points (unsigned ints) of the vertices after the
+//                                    layer's own, which a point gets for each further
+//                                    normal its corners have (version 3; when any)
 //   }
 // asset.extras                     how the file was made, as the program that wrote it
 //                                    described it (see write_mesh_file)
@@ -44,13 +47,15 @@ namespace sowfield::io::detail::gltf {
 inline constexpr const char *kTargetNames = "targetNames";
 inline constexpr const char *kRecord = "sowfield";
 // Version 2 writes TEXCOORD_n as 1 - v; version 1 wrote v as stored.
-inline constexpr int kRecordVersion = 2;
+// Version 3 may split points into several vertices (split_vertices).
+inline constexpr int kRecordVersion = 3;
 inline constexpr const char *kVersion = "version";
 inline constexpr const char *kMaps = "maps";
 inline constexpr const char *kPolygonOrder = "polygon_order";
 inline constexpr const char *kPolygonTypes = "polygon_types";
 inline constexpr const char *kPolygonSizes = "polygon_sizes";
 inline constexpr const char *kPointsOnly = "points_only";
+inline constexpr const char *kSplitVertices = "split_vertices";
 
 // A count or index as a JSON number: an integer while it fits the library's
 // int, a double (exact up to 2^53) beyond.

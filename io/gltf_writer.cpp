@@ -24,7 +24,9 @@
 #include <utility>
 #include <vector>
 
+#include "io/crease_normals.h"
 #include "io/format_io.h"
+#include "io/gltf_vertices.h"
 #include "io/gltf_record.h"
 #include "sowfield_version.h"
 #include "sowfield_host.h"
@@ -82,6 +84,7 @@ struct PrimitivePlan {
     uint64_t index_count = 0;
     Runs sizes;
     bool fanned = false;  // some polygon has more than three points
+    bool smooth = false;  // written with normals
 };
 
 int accessor_type(int components) {
@@ -197,19 +200,21 @@ private:
 class GltfWriter {
 public:
     GltfWriter(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-               std::string_view provenance_json, const GltfAddition *addition = nullptr)
+               std::string_view provenance_json, const GltfAddition *addition, WriteStyle style)
         : out_(out),
           scene_(scene),
           layer_(layer),
           binary_(binary),
           provenance_json_(provenance_json),
+          crease_degrees_(style.crease_degrees),
           selection_(select_for_writing(out, layer, range)),
           addition_(addition) {}
 
     void write() {
         plan();
         if (addition_) {
-            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "");
+            shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "", nullptr,
+                                                   WriteStyle{crease_degrees_});
             shared_->plan();
         }
         const std::string json = describe();
@@ -228,7 +233,15 @@ private:
             plan_positions();
             plan_maps();
             plan_polygons();
+            plan_vertices();
         }
+    }
+
+    void plan_vertices() {
+        corners_ = crease_normals(scene_, layer_, selection_, crease_degrees_);
+        vertices_ = split_vertices(corners_, layer_, selection_);
+        for (PrimitivePlan &plan : primitives_)
+            plan.smooth = plan.kind == kTriangles && scene_.surface_keeping(plan.surface).smooth;
     }
 
     void check_names() const {
@@ -416,96 +429,129 @@ private:
 
     // The layer's points and polygons as one more mesh of `model`.
     int describe_mesh(tinygltf::Model &model) {
+        VertexAccessors vertices = describe_vertices(model);
         tinygltf::Mesh mesh;
         mesh.name = layer_.name;
-        const int positions = add_accessor(model, 3, points(), TINYGLTF_TARGET_ARRAY_BUFFER);
-        model.accessors[static_cast<size_t>(positions)].minValues = position_min_;
-        model.accessors[static_cast<size_t>(positions)].maxValues = position_max_;
+        describe_primitives(model, vertices, mesh);
+        mesh.extras = mesh_extras(vertices);
+        model.meshes.push_back(std::move(mesh));
+        return static_cast<int>(model.meshes.size() - 1);
+    }
 
-        std::map<std::string, int> attributes{{"POSITION", positions}};
+    // The vertex attributes every primitive shares (NORMAL only where its
+    // surface came with normals), and what the record says of them.
+    struct VertexAccessors {
+        std::map<std::string, int> attributes;
+        int normals = -1;
         std::vector<std::map<std::string, int>> targets;
         Value::Array target_names;
         Value::Array map_records;
-        for (MapPlan &plan : maps_) {
-            const int accessor = add_accessor(model, plan.map->dimension(), points(), TINYGLTF_TARGET_ARRAY_BUFFER);
-            Value::Object record;
-            record["type"] = gltf::type_value(plan.map->type());
-            record["name"] = Value(plan.map->name());
-            if (plan.target >= 0) {
-                model.accessors[static_cast<size_t>(accessor)].minValues = plan.min;
-                model.accessors[static_cast<size_t>(accessor)].maxValues = plan.max;
-                targets.push_back({{"POSITION", accessor}});
-                target_names.emplace_back(plan.map->name());
-                record["target"] = Value(plan.target);
-            } else {
-                attributes[plan.attribute] = accessor;
-                record["attribute"] = Value(plan.attribute);
-            }
-            if (!plan.exact.empty()) {
-                // Laid out right after the flipped values; write_binary follows.
-                attributes[plan.exact] = add_accessor(model, 2, points(), TINYGLTF_TARGET_ARRAY_BUFFER);
-                record["exact"] = Value(plan.exact);
-            }
-            if (!plan.missing.empty()) record["missing"] = Value(std::move(plan.missing));
-            map_records.emplace_back(std::move(record));
-        }
+        int split = -1;  // the further vertices' points
+    };
 
+    // Laid out in the order write_binary writes them: positions, each map
+    // (a flipped UV map followed by its exact copy), normals, the further
+    // vertices' points.
+    VertexAccessors describe_vertices(tinygltf::Model &model) {
+        VertexAccessors out;
+        const int positions = add_accessor(model, 3, vertices_.count(), TINYGLTF_TARGET_ARRAY_BUFFER);
+        model.accessors[static_cast<size_t>(positions)].minValues = position_min_;
+        model.accessors[static_cast<size_t>(positions)].maxValues = position_max_;
+        out.attributes["POSITION"] = positions;
+        for (MapPlan &plan : maps_) out.map_records.emplace_back(describe_map(model, plan, out));
+        if (!vertices_.normals.empty())
+            out.normals = add_accessor(model, 3, vertices_.count(), TINYGLTF_TARGET_ARRAY_BUFFER);
+        if (!vertices_.extra_points.empty())
+            out.split = add_accessor(model, 1, vertices_.extra_points.size(), 0, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+        return out;
+    }
+
+    Value describe_map(tinygltf::Model &model, MapPlan &plan, VertexAccessors &out) {
+        const int accessor = add_accessor(model, plan.map->dimension(), vertices_.count(), TINYGLTF_TARGET_ARRAY_BUFFER);
+        Value::Object record;
+        record["type"] = gltf::type_value(plan.map->type());
+        record["name"] = Value(plan.map->name());
+        if (plan.target >= 0) {
+            model.accessors[static_cast<size_t>(accessor)].minValues = plan.min;
+            model.accessors[static_cast<size_t>(accessor)].maxValues = plan.max;
+            out.targets.push_back({{"POSITION", accessor}});
+            out.target_names.emplace_back(plan.map->name());
+            record["target"] = Value(plan.target);
+        } else {
+            out.attributes[plan.attribute] = accessor;
+            record["attribute"] = Value(plan.attribute);
+        }
+        if (!plan.exact.empty()) {
+            out.attributes[plan.exact] = add_accessor(model, 2, vertices_.count(), TINYGLTF_TARGET_ARRAY_BUFFER);
+            record["exact"] = Value(plan.exact);
+        }
+        if (!plan.missing.empty()) record["missing"] = Value(std::move(plan.missing));
+        return Value(std::move(record));
+    }
+
+    static Value our_extras(Value::Object record) {
+        Value::Object extras;
+        extras[gltf::kRecord] = Value(std::move(record));
+        return Value(std::move(extras));
+    }
+
+    void describe_primitives(tinygltf::Model &model, const VertexAccessors &vertices, tinygltf::Mesh &mesh) {
         if (primitives_.empty()) {
             // A layer of points only: one point primitive over all of them,
             // marked so that reading it back adds no polygons.
             tinygltf::Primitive primitive;
-            primitive.attributes = attributes;
-            primitive.targets = targets;
+            primitive.attributes = vertices.attributes;
+            primitive.targets = vertices.targets;
             primitive.mode = TINYGLTF_MODE_POINTS;
             Value::Object record;
             record[gltf::kPointsOnly] = Value(true);
-            Value::Object extras;
-            extras[gltf::kRecord] = Value(std::move(record));
-            primitive.extras = Value(std::move(extras));
+            primitive.extras = our_extras(std::move(record));
             mesh.primitives.push_back(std::move(primitive));
         }
         std::vector<int> material_of(scene_.surface_count(), -1);
         for (PrimitivePlan &plan : primitives_) {
             tinygltf::Primitive primitive;
-            primitive.attributes = attributes;
-            primitive.targets = targets;
+            primitive.attributes = vertices.attributes;
+            if (plan.smooth) primitive.attributes["NORMAL"] = vertices.normals;
+            primitive.targets = vertices.targets;
             primitive.mode = plan.kind == kPoints  ? TINYGLTF_MODE_POINTS
                              : plan.kind == kLines ? TINYGLTF_MODE_LINE
                                                    : TINYGLTF_MODE_TRIANGLES;
             primitive.indices = add_accessor(model, 1, plan.index_count, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER,
                                              TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
-            int &material = material_of[plan.surface];
-            if (material < 0) {
-                const std::string &name = scene_.surface_name(plan.surface);
-                if (!gltf::valid_utf8(name))
-                    out_.fail("the name of surface " + std::to_string(plan.surface) + " is not valid UTF-8");
-                material = static_cast<int>(model.materials.size());
-                tinygltf::Material m;
-                m.name = name;
-                model.materials.push_back(std::move(m));
-            }
-            primitive.material = material;
+            primitive.material = material_for(model, plan.surface, material_of);
             if (plan.fanned) {
                 Value::Object record;
                 record[gltf::kPolygonSizes] = Value(plan.sizes.values());
-                Value::Object extras;
-                extras[gltf::kRecord] = Value(std::move(record));
-                primitive.extras = Value(std::move(extras));
+                primitive.extras = our_extras(std::move(record));
             }
             mesh.primitives.push_back(std::move(primitive));
         }
+    }
 
+    int material_for(tinygltf::Model &model, uint32_t surface, std::vector<int> &material_of) const {
+        int &material = material_of[surface];
+        if (material >= 0) return material;
+        const std::string &name = scene_.surface_name(surface);
+        if (!gltf::valid_utf8(name)) out_.fail("the name of surface " + std::to_string(surface) + " is not valid UTF-8");
+        material = static_cast<int>(model.materials.size());
+        tinygltf::Material m;
+        m.name = name;
+        model.materials.push_back(std::move(m));
+        return material;
+    }
+
+    Value mesh_extras(VertexAccessors &vertices) {
         Value::Object record;
         record[gltf::kVersion] = Value(gltf::kRecordVersion);
-        if (!map_records.empty()) record[gltf::kMaps] = Value(std::move(map_records));
+        if (!vertices.map_records.empty()) record[gltf::kMaps] = Value(std::move(vertices.map_records));
         if (!polygon_order_.empty()) record[gltf::kPolygonOrder] = Value(std::move(polygon_order_));
         if (!polygon_types_.empty()) record[gltf::kPolygonTypes] = Value(std::move(polygon_types_));
+        if (vertices.split >= 0) record[gltf::kSplitVertices] = Value(vertices.split);
         Value::Object extras;
-        if (!target_names.empty()) extras[gltf::kTargetNames] = Value(std::move(target_names));
+        if (!vertices.target_names.empty()) extras[gltf::kTargetNames] = Value(std::move(vertices.target_names));
         extras[gltf::kRecord] = Value(std::move(record));
-        mesh.extras = Value(std::move(extras));
-        model.meshes.push_back(std::move(mesh));
-        return static_cast<int>(model.meshes.size() - 1);
+        return Value(std::move(extras));
     }
 
     // One accessor over a buffer view of its own, tightly packed; every
@@ -516,7 +562,7 @@ private:
         view.buffer = 0;
         view.byteOffset = binary_size_;
         view.byteLength = count * static_cast<uint64_t>(components) * 4;
-        view.target = target;
+        if (target != 0) view.target = target;
         binary_size_ += view.byteLength;
         model.bufferViews.push_back(view);
         tinygltf::Accessor accessor;
@@ -580,52 +626,66 @@ private:
     // The buffer views in the order describe() laid them out.
     void write_binary(Sink &sink) {
         Staging<float> floats(sink);
-        for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
-            const host::Vec3 &p = layer_.position(point);
+        for (uint64_t vertex = 0; vertex < vertices_.count(); ++vertex) {
+            const host::Vec3 &p = layer_.position(point_of(vertex));
             floats.push(static_cast<float>(p[0]));
             floats.push(static_cast<float>(p[1]));
             floats.push(static_cast<float>(p[2]));
         }
-        for (const MapPlan &plan : maps_) {
-            const int dimension = plan.map->dimension();
-            if (plan.flip_v) {
-                for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
-                    const float *value = plan.map->value(point);
-                    floats.push(value ? value[0] : 0.0f);
-                    floats.push(value ? flipped(value[1]) : 0.0f);
-                }
-                if (plan.exact.empty()) continue;
-            }
-            for (uint32_t point = selection_.first_point; point < selection_.point_end; ++point) {
-                const float *value = plan.map->value(point);
-                for (int c = 0; c < dimension; ++c) floats.push(value ? value[c] : 0.0f);
-            }
-        }
+        for (const MapPlan &plan : maps_) write_map(plan, floats);
+        for (const Normal &n : vertices_.normals)
+            for (const float c : n) floats.push(c);
         floats.flush();
 
         Staging<uint32_t> indices(sink);
-        const uint32_t base = selection_.first_point;
-        for (const PrimitivePlan &plan : primitives_) {
-            for (uint32_t polygon = selection_.first_polygon; polygon < selection_.polygon_end; ++polygon) {
-                if (layer_.polygon_surface(polygon) != plan.surface) continue;
-                const std::span<const uint32_t> corners = layer_.polygon_points(polygon);
-                if (kind_of(corners.size()) != plan.kind) continue;
-                if (plan.kind != kTriangles) {
-                    for (uint32_t corner : corners) indices.push(corner - base);
-                    continue;
-                }
-                // A fan from the first corner: reading our own file joins the
-                // fan's triangles back into the polygon.
-                for (size_t k = 1; k + 1 < corners.size(); ++k) {
-                    indices.push(corners[0] - base);
-                    indices.push(corners[k] - base);
-                    indices.push(corners[k + 1] - base);
-                }
-            }
-        }
+        for (const uint32_t point : vertices_.extra_points) indices.push(point);
+        for (const PrimitivePlan &plan : primitives_) write_indices(plan, indices);
         indices.flush();
         if (shared_) shared_->write_binary(sink);
         if (addition_) addition_->write_binary([&](const void *bytes, size_t n) { sink.copy(bytes, n); });
+    }
+
+    uint32_t point_of(uint64_t vertex) const { return selection_.first_point + vertices_.point_offset(vertex); }
+
+    void write_map(const MapPlan &plan, Staging<float> &floats) const {
+        const int dimension = plan.map->dimension();
+        if (plan.flip_v) {
+            for (uint64_t vertex = 0; vertex < vertices_.count(); ++vertex) {
+                const float *value = plan.map->value(point_of(vertex));
+                floats.push(value ? value[0] : 0.0f);
+                floats.push(value ? flipped(value[1]) : 0.0f);
+            }
+            if (plan.exact.empty()) return;
+        }
+        for (uint64_t vertex = 0; vertex < vertices_.count(); ++vertex) {
+            const float *value = plan.map->value(point_of(vertex));
+            for (int c = 0; c < dimension; ++c) floats.push(value ? value[c] : 0.0f);
+        }
+    }
+
+    void write_indices(const PrimitivePlan &plan, Staging<uint32_t> &indices) const {
+        const uint32_t base = selection_.first_point;
+        for (uint32_t polygon = selection_.first_polygon; polygon < selection_.polygon_end; ++polygon) {
+            if (layer_.polygon_surface(polygon) != plan.surface) continue;
+            const std::span<const uint32_t> points = layer_.polygon_points(polygon);
+            if (kind_of(points.size()) != plan.kind) continue;
+            const uint32_t offset = polygon - selection_.first_polygon;
+            const bool smooth = corners_.smooth(offset);
+            const auto vertex = [&](size_t k) {
+                return smooth ? vertices_.corner_vertex[corners_.first[offset] + k] : points[k] - base;
+            };
+            if (plan.kind != kTriangles) {
+                for (size_t k = 0; k < points.size(); ++k) indices.push(vertex(k));
+                continue;
+            }
+            // A fan from the first corner: reading our own file joins the
+            // fan's triangles back into the polygon.
+            for (size_t k = 1; k + 1 < points.size(); ++k) {
+                indices.push(vertex(0));
+                indices.push(vertex(k));
+                indices.push(vertex(k + 1));
+            }
+        }
     }
 
     AtomicFile &out_;
@@ -633,10 +693,13 @@ private:
     const host::Layer &layer_;
     bool binary_;
     std::string_view provenance_json_;
+    double crease_degrees_;
     WriteSelection selection_;
     std::vector<double> position_min_, position_max_;
     std::vector<MapPlan> maps_;
     std::vector<PrimitivePlan> primitives_;
+    CornerNormals corners_;
+    GltfVertices vertices_;
     Value::Array polygon_order_;
     Value::Array polygon_types_;
     uint64_t binary_size_ = 0;
@@ -647,8 +710,8 @@ private:
 }  // namespace
 
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                std::string_view provenance_json, const GltfAddition *addition) {
-    GltfWriter(out, scene, layer, range, binary, provenance_json, addition).write();
+                std::string_view provenance_json, const GltfAddition *addition, WriteStyle style) {
+    GltfWriter(out, scene, layer, range, binary, provenance_json, addition, style).write();
 }
 
 }  // namespace sowfield::io::detail

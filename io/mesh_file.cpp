@@ -21,6 +21,14 @@ void fail_loading(const std::filesystem::path &path, const std::string &detail) 
     throw MeshFileError("Error loading " + path.string() + ": " + detail);
 }
 
+void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces) {
+    for (const uint32_t surface : surfaces) {
+        host::SurfaceKeeping keeping = scene.surface_keeping(surface);
+        keeping.smooth = true;
+        scene.set_surface_keeping(surface, std::move(keeping));
+    }
+}
+
 WriteSelection select_for_writing(const AtomicFile &out, const host::Layer &layer, WriteRange range) {
     if (range.first_point > layer.point_count())
         out.fail("the first point to write (" + std::to_string(range.first_point) + ") is beyond the layer's " +
@@ -125,15 +133,16 @@ size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
 }
 
 void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
-                     std::string_view provenance_json) {
+                     std::string_view provenance_json, WriteStyle style) {
     const Format format = format_for(path);
     if (layer >= scene.layer_count())
         throw MeshFileError("Error writing " + path.string() + ": the scene has no layer " + std::to_string(layer));
     detail::write_atomically(path, [&](AtomicFile &out) {
         if (format == Format::obj)
-            detail::write_obj(out, scene, scene.layer(layer), range);
+            detail::write_obj(out, scene, scene.layer(layer), range, style);
         else
-            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json);
+            detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json, nullptr,
+                                style);
     });
 }
 

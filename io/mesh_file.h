@@ -21,7 +21,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::io {
 
@@ -52,13 +52,20 @@ struct WriteRange {
     uint32_t first_polygon = 0;
 };
 
+// How the writers shape what they add: surfaces that came with normals are
+// written with normals, split where polygons meet at more than the crease
+// angle.
+struct WriteStyle {
+    double crease_degrees = 60.0;
+};
+
 // Writes one layer atomically: into a temporary file beside `path`, renamed
 // into place only once complete, so a failure never leaves a partial file.
 // `provenance_json`, when not empty, is a JSON object saying how the layer
 // was made (program, settings, clock); glTF keeps it as the asset's extras,
 // OBJ has no place for it.
 void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range = {},
-                     std::string_view provenance_json = {});
+                     std::string_view provenance_json = {}, WriteStyle style = {});
 
 // True when both paths name the same file: the same existing file (through
 // links too), or the same location when either does not exist yet. Lets a

@@ -3,8 +3,9 @@
 // bit (general-purpose OBJ parsers accumulate digits in floating point and are
 // off in the last bits for most such numbers).
 //
-// Statements used: v, vt, vn (counted, for index checks), f, l, p, usemtl;
-// others (o, g, s, mtllib, ...) are ignored. A backslash at the end of a line
+// Statements used: v, vt, vn (counted, for index checks), f, l, p, usemtl,
+// s (a face in a smoothing group, or with normals, makes its surface
+// smooth); others (o, g, mtllib, ...) are ignored. A backslash at the end of a line
 // continues the statement on the next.
 #include <array>
 #include <charconv>
@@ -13,11 +14,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <set>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
 
+#include "host/common/text.h"
 #include "io/format_io.h"
 #include "io/mapped_file.h"
 #include "sowfield_host.h"
@@ -26,13 +29,8 @@ namespace sowfield::io::detail {
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-    return text;
-}
+using host::is_blank;
+using host::trim;
 
 class ObjReader {
 public:
@@ -69,6 +67,7 @@ public:
                 statement(line);
             }
         }
+        mark_smooth(scene_, smooth_);
     }
 
 private:
@@ -79,9 +78,9 @@ private:
     void statement(std::string_view line) {
         const char *p = line.data();
         const char *const end = p + line.size();
-        while (p < end && is_space(*p)) ++p;
+        while (p < end && is_blank(*p)) ++p;
         const char *const keyword = p;
-        while (p < end && !is_space(*p)) ++p;
+        while (p < end && !is_blank(*p)) ++p;
         const std::string_view word(keyword, static_cast<size_t>(p - keyword));
         if (word == "v")
             vertex(p, end);
@@ -93,18 +92,20 @@ private:
             element(word[0], p, end);
         else if (word == "usemtl")
             material(trim(std::string_view(p, static_cast<size_t>(end - p))));
+        else if (word == "s")
+            smoothing(trim(std::string_view(p, static_cast<size_t>(end - p))));
         // Anything else (comments, groups, smoothing, material libraries,
         // free-form geometry) carries nothing the scene keeps.
     }
 
     static bool next_token(const char *&p, const char *end) {
-        while (p < end && is_space(*p)) ++p;
+        while (p < end && is_blank(*p)) ++p;
         return p < end;
     }
 
     static std::string token_at(const char *p, const char *end) {
         const char *stop = p;
-        while (stop < end && !is_space(*stop)) ++stop;
+        while (stop < end && !is_blank(*stop)) ++stop;
         return std::string(p, stop);
     }
 
@@ -115,7 +116,7 @@ private:
         if (*digits == '+' && digits + 1 < end && digits[1] != '-') ++digits;  // from_chars takes no '+'
         Real value{};
         const auto [stop, error] = std::from_chars(digits, end, value);
-        if (error == std::errc::invalid_argument || (stop < end && !is_space(*stop)))
+        if (error == std::errc::invalid_argument || (stop < end && !is_blank(*stop)))
             fail(std::string(what) + " \"" + token_at(start, end) + "\" is not a number");
         if (error == std::errc::result_out_of_range) {
             // Too small is harmless (it rounds to zero or a subnormal, as
@@ -160,13 +161,16 @@ private:
         surface_ = name.empty() ? 0 : scene_.surface_index(name);
     }
 
+    // "s off" and "s 0" end smoothing; any group number starts it.
+    void smoothing(std::string_view group) { smoothing_ = !(group.empty() || group == "off" || group == "0"); }
+
     // One index of a corner: 1-based, or negative counting back from the
     // latest element of its kind.
     int64_t index(const char *&p, const char *end, uint64_t count, char kind, const char *element) {
         const char *const start = p;
         int64_t value = 0;
         const auto [stop, error] = std::from_chars(p, end, value);
-        if (error != std::errc() || (stop < end && !is_space(*stop) && *stop != '/'))
+        if (error != std::errc() || (stop < end && !is_blank(*stop) && *stop != '/'))
             fail(std::string(element) + " has a malformed vertex \"" + token_at(start, end) + "\"");
         p = stop;
         const char *const noun = kind == 'v' ? "vertex" : kind == 't' ? "texture coordinate" : "normal";
@@ -181,6 +185,7 @@ private:
     void element(char kind, const char *p, const char *end) {
         const char *const name = kind == 'f' ? "face" : kind == 'l' ? "line" : "point element";
         corners_.clear();
+        bool normals = false;
         while (next_token(p, end)) {
             const auto vertex = static_cast<uint32_t>(index(p, end, vertex_count_, 'v', name));
             int64_t texture = -1;
@@ -190,12 +195,14 @@ private:
                 if (p < end && *p == '/') {
                     ++p;
                     index(p, end, normal_count_, 'n', name);
+                    normals = true;
                 }
             }
             corners_.push_back(corner_point(vertex, texture));
         }
         if (corners_.empty()) fail(std::string(name) + " has no vertices");
         if (kind == 'f') {
+            if ((normals || smoothing_) && corners_.size() >= 3) smooth_.insert(surface_);
             if (corners_.size() > host::Layer::kMaxCorners)
                 fail("face has " + std::to_string(corners_.size()) + " vertices, more than the " +
                      std::to_string(host::Layer::kMaxCorners) + " a polygon can have");
@@ -248,6 +255,8 @@ private:
     host::Layer &layer_;
     size_t line_ = 0;
     uint32_t surface_ = 0;
+    bool smoothing_ = false;
+    std::set<uint32_t> smooth_;  // surfaces of faces with normals or in a smoothing group
     uint64_t vertex_count_ = 0;
     uint64_t normal_count_ = 0;
     std::vector<std::array<float, 2>> texture_coordinates_;

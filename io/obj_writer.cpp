@@ -4,14 +4,17 @@
 // chunks, two at a time on two threads, and written in order: the file is the
 // same byte for byte as one formatted front to back.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <future>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "io/crease_normals.h"
 #include "io/format_io.h"
 #include "sowfield_host.h"
 
@@ -172,12 +175,59 @@ std::vector<uint32_t> number_uvs(const host::VertexMap &uv, const WriteSelection
     return vt_number;
 }
 
+// The normals of the smooth corners, each distinct one written once as "vn".
+struct NormalNumbers {
+    std::vector<Normal> distinct;
+    std::vector<uint32_t> vn_of_corner;  // 1-based, per corner in CornerNormals order
+};
+
+struct NormalBits {
+    uint32_t x, y, z;
+    bool operator==(const NormalBits &) const = default;
+};
+
+struct NormalBitsHash {
+    size_t operator()(const NormalBits &n) const {
+        return static_cast<size_t>((uint64_t{n.x} * 0x9E3779B97F4A7C15ull ^ n.y) * 0xC2B2AE3D27D4EB4Full ^ n.z);
+    }
+};
+
+NormalNumbers number_normals(const CornerNormals &corners) {
+    NormalNumbers numbers;
+    numbers.vn_of_corner.reserve(corners.normals.size());
+    std::unordered_map<NormalBits, uint32_t, NormalBitsHash> number_of;
+    for (const Normal &n : corners.normals) {
+        const NormalBits bits{std::bit_cast<uint32_t>(n[0]), std::bit_cast<uint32_t>(n[1]),
+                              std::bit_cast<uint32_t>(n[2])};
+        const auto [at, added] = number_of.try_emplace(bits, static_cast<uint32_t>(numbers.distinct.size() + 1));
+        if (added) numbers.distinct.push_back(n);
+        numbers.vn_of_corner.push_back(at->second);
+    }
+    return numbers;
+}
+
+void format_normals(const std::vector<Normal> &normals, uint32_t first, uint32_t last, Chunk &chunk) {
+    for (uint32_t i = first; i < last; ++i) {
+        char *const line = chunk.reserve(4 + 3 * kNumberRoom);
+        char *at = put(line, "vn ");
+        at = put_number(at, normals[i][0]);
+        *at++ = ' ';
+        at = put_number(at, normals[i][1]);
+        *at++ = ' ';
+        at = put_number(at, normals[i][2]);
+        *at++ = '\n';
+        chunk.advance(static_cast<size_t>(at - line));
+    }
+}
+
 struct PolygonContext {
     const host::Scene &scene;
     const host::Layer &layer;
     const WriteSelection &selection;
     const host::VertexMap *uv;
     const std::vector<uint32_t> &vt_number;
+    const CornerNormals &corners;
+    const NormalNumbers &normals;
 };
 
 void format_polygons(const PolygonContext &c, uint32_t first, uint32_t last, Chunk &chunk) {
@@ -198,11 +248,15 @@ void format_polygons(const PolygonContext &c, uint32_t first, uint32_t last, Chu
             chunk.write("\n");
         }
         const std::span<const uint32_t> points = c.layer.polygon_points(polygon);
-        char *const start = chunk.reserve(3 + points.size() * (3 + 2 * kIndexRoom));
+        const uint32_t offset = polygon - c.selection.first_polygon;
+        const bool smooth = c.corners.smooth(offset);
+        const uint32_t *vn = smooth ? &c.normals.vn_of_corner[c.corners.first[offset]] : nullptr;
+        char *const start = chunk.reserve(3 + points.size() * (4 + 3 * kIndexRoom));
         // One point is a point element, two a line, more a face.
         char *at = start;
         *at++ = points.size() == 1 ? 'p' : points.size() == 2 ? 'l' : 'f';
-        for (uint32_t point : points) {
+        for (size_t k = 0; k < points.size(); ++k) {
+            const uint32_t point = points[k];
             *at++ = ' ';
             const uint32_t local = point - c.selection.first_point;
             char *const digits = at;
@@ -219,6 +273,12 @@ void format_polygons(const PolygonContext &c, uint32_t first, uint32_t last, Chu
                     at = std::to_chars(at, at + kIndexRoom, vt).ptr;
                 }
             }
+            if (vn != nullptr) {
+                const bool wrote_vt = c.uv != nullptr && (c.vt_number.empty() || c.vt_number[local] != 0);
+                if (!wrote_vt) *at++ = '/';
+                *at++ = '/';
+                at = std::to_chars(at, at + kIndexRoom, vn[k]).ptr;
+            }
         }
         *at++ = '\n';
         chunk.advance(static_cast<size_t>(at - start));
@@ -227,7 +287,8 @@ void format_polygons(const PolygonContext &c, uint32_t first, uint32_t last, Chu
 
 }  // namespace
 
-void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range) {
+void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range,
+               WriteStyle style) {
     const WriteSelection selection = select_for_writing(out, layer, range);
     const host::VertexMap *uv = first_uv_map(layer);
 
@@ -248,7 +309,14 @@ void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &lay
         vt_number = number_uvs(*uv, selection);
     }
 
-    const PolygonContext context{scene, layer, selection, uv, vt_number};
+    const CornerNormals corners = crease_normals(scene, layer, selection, style.crease_degrees);
+    const NormalNumbers normals = number_normals(corners);
+    write_in_chunks(out, 0, static_cast<uint32_t>(normals.distinct.size()),
+                    [&](uint32_t first, uint32_t last, Chunk &chunk) {
+                        format_normals(normals.distinct, first, last, chunk);
+                    });
+
+    const PolygonContext context{scene, layer, selection, uv, vt_number, corners, normals};
     write_in_chunks(out, selection.first_polygon, selection.polygon_end,
                     [&](uint32_t first, uint32_t last, Chunk &chunk) { format_polygons(context, first, last, chunk); });
 }

@@ -28,6 +28,8 @@ inline Point operator*(double s, const Point &p) { return p * s; }
 
 inline double length(const Point &p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z); }
 
+inline bool all_finite(const Point &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 inline double distance(const Point &a, const Point &b) {
     const double dx = a.x - b.x;
     const double dy = a.y - b.y;

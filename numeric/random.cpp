@@ -30,6 +30,14 @@ int32_t truncate_to_int32(double v) {
     return static_cast<int32_t>(v);
 }
 
+double tempered_unit(uint32_t y) {
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9D2C5680u;
+    y ^= (y << 15) & 0xEFC60000u;
+    y ^= y >> 18;
+    return static_cast<double>(y) * kUnitScale;
+}
+
 }  // namespace
 
 CRandom::CRandom() : state_words(new uint32_t[kWords]), state_index(kNeverSeeded) {}
@@ -62,12 +70,13 @@ double CRandom::next_unit() {
         if (state_index == kNeverSeeded) seed(0);
         regenerate();
     }
-    uint32_t y = state_words[state_index++];
-    y ^= y >> 11;
-    y ^= (y << 7) & 0x9D2C5680u;
-    y ^= (y << 15) & 0xEFC60000u;
-    y ^= y >> 18;
-    return static_cast<double>(y) * kUnitScale;
+    return tempered_unit(state_words[state_index++]);
+}
+
+bool CRandom::peek_unit(int32_t ahead, double &unit) const {
+    if (ahead < 0 || state_index >= kWords - ahead) return false;
+    unit = tempered_unit(state_words[state_index + ahead]);
+    return true;
 }
 
 random::random() { seed(static_cast<uint32_t>(std::time(nullptr))); }
@@ -91,15 +100,7 @@ int32_t random::int_between(int32_t a, int32_t b) {
 }
 
 double random::double_between(double a, double b) {
-    if (a == b) return a;
-    double lo = a;
-    double hi = b;
-    if (a > b) {
-        lo = b;
-        hi = a;
-    }
-    const double u = next_unit();
-    return u * (hi - lo) + lo;
+    return draw_between([this] { return next_unit(); }, a, b);
 }
 
 random generator;

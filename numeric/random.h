@@ -22,6 +22,11 @@ public:
     // 1 / (2^32 - 1). An engine never seeded behaves as if seeded with 4357.
     double next_unit();
 
+    // The draw `ahead` draws from now (0: the one next_unit would give)
+    // without taking it, when it comes from the words already generated;
+    // false otherwise. Lets a caller fetch what a coming draw will need.
+    bool peek_unit(int32_t ahead, double &unit) const;
+
 protected:
     static constexpr int32_t kWords = 624;
     static constexpr int32_t kNeedsRegeneration = 624;
@@ -53,6 +58,45 @@ public:
     // A double between the two bounds, in either order. Bounds that compare
     // equal return `a` without drawing.
     double double_between(double a, double b);
+};
+
+// What double_between makes of one unit draw u: a bound itself, without a
+// draw, when the two compare equal; otherwise u placed between them.
+template <class NextUnit>
+double draw_between(NextUnit &&next_unit, double a, double b) {
+    if (a == b) return a;
+    double lo = a;
+    double hi = b;
+    if (a > b) {
+        lo = b;
+        hi = a;
+    }
+    const double u = next_unit();
+    return u * (hi - lo) + lo;
+}
+
+// The draws a generator is going to make, read ahead without taking them:
+// next_unit and double_between give what the generator's own would give,
+// starting `ahead` draws on. Once a draw lies beyond the words the
+// generator has made so far, exhausted() is true and the values mean nothing.
+class coming_draws {
+public:
+    coming_draws(const CRandom &rng, int32_t ahead) : rng_(rng), ahead_(ahead) {}
+
+    double next_unit() {
+        double u = 0.0;
+        if (!rng_.peek_unit(ahead_++, u)) exhausted_ = true;
+        return u;
+    }
+    double double_between(double a, double b) {
+        return draw_between([this] { return next_unit(); }, a, b);
+    }
+    bool exhausted() const { return exhausted_; }
+
+private:
+    const CRandom &rng_;
+    int32_t ahead_;
+    bool exhausted_ = false;
 };
 
 // The process-wide generator: built (and clock-seeded) when the library is

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Writes the manual page sowfield.1.gz from the tool's own help texts, so the
 # page never says anything the tool does not: help2man turns `sowfield --help`
-# into the page and each subcommand's --help into a part of COMMANDS.
+# into the page (its version from `sowfield --version`) and each subcommand's
+# --help into a part of COMMANDS.
 #
-#   man-page.sh TOOL VERSION EXTRA.h2m OUTPUT.1.gz
+#   man-page.sh TOOL EXTRA.h2m OUTPUT.1.gz
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=help-text.sh
 source "$(dirname "$0")/help-text.sh"
-tool=$1 version=$2 extra=$3 output=$4
+tool=$1 extra=$2 output=$3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -16,6 +17,8 @@ trap 'rm -rf "$work"' EXIT
 PATH="$(cd "$(dirname "$tool")" && pwd):$PATH"
 export PATH
 
+# The subcommands have no --version of their own: every part takes the tool's.
+version=$(sowfield --version)
 page() {
     help2man --no-info --no-discard-stderr --version-string="$version" "$@"
 }

@@ -16,3 +16,8 @@ foreach(entry IN LISTS sowfield_compiled_in)
         message(WARNING "no notice of ${name} at ${notice}: an installation would lack it")
     endif()
 endforeach()
+
+# three.js, as the build copied it beside the page.
+if(TARGET sowfield_web)
+    install(FILES ${SOWFIELD_WEB_DIR}/vendor/three.LICENSE DESTINATION share/doc/sowfield/notices RENAME three.js)
+endif()

@@ -11,12 +11,12 @@
 
 #include "clone/clone_transform.h"
 #include "clone/geometry_copy.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
+#include "plugin/run_data.h"
 #include "settings/options_panel.h"
 #include "settings/params.h"
 #include "settings/vmap_catalogue.h"
 #include "surface/polygon_weight.h"
-#include "surface/run_data.h"
 #include "surface/site_distribution.h"
 #include "surface/target_polygons.h"
 
@@ -215,7 +215,7 @@ int activate(int32_t /*version*/, sf_get_global_fn get_global, sf_begin_edit_fn 
     } catch (...) {
         report_error("Sowfield stopped on an internal error.", nullptr);
     }
-    clear_run_context();
+    clear_host_services();
     return result;
 }
 

@@ -8,7 +8,8 @@ packages=(
     clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libtinygltf-dev nlohmann-json3-dev libstb-dev libcli11-dev
-    help2man dpkg-dev file
+    help2man dpkg-dev file curl
+    faketime  # scripts/clock-sweep.sh
 )
 # Node.js (for the glTF validator) may come from another repository that
 # bundles npm; ask Debian for it only when the commands are absent.

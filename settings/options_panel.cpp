@@ -1,6 +1,6 @@
 #include "settings/options_panel.h"
 
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "sowfield_version.h"
 
 namespace sowfield {

@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+#include "numeric/angles.h"
+
 namespace sowfield {
 
 // 10 degrees and 180 degrees as computed with 3.1415 for pi; the panel has
 // always shown these values, so they are kept exactly.
-inline constexpr double kDefaultAngleBound = 10.0 * 3.1415 / 180.0;
-inline constexpr double kDefaultMaxSlope = 3.1415;
+inline constexpr double kDefaultAngleBound = 10.0 * kPanelPi / 180.0;
+inline constexpr double kDefaultMaxSlope = kPanelPi;
 
 class params_typ {
 public:

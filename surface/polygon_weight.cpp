@@ -26,9 +26,11 @@ double polygon_weight(const vmap_catalogue &catalogue, sf_polygon_id polygon, co
     const sf_polygon_record *record = edit->polygon_info(edit->state, polygon);
     if (record == nullptr) return 0.0;
 
-    // The polygon record is only valid until the next point_info, so its ids
-    // are copied out first. The buffer is reused: weights are read at every
-    // attempt of the distribution, on the host's one thread.
+    // The record stays valid while point_info is asked about its points (the
+    // contract: only the next polygon_info replaces it). Its ids are still
+    // copied out, so the mean below depends on nothing but the ids; the
+    // buffer is reused, since weights are read at every attempt of the
+    // distribution, on the host's one thread.
     static std::vector<sf_point_id> ids;
     const int32_t count = record->point_count;
     if (count <= 0) {

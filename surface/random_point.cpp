@@ -3,11 +3,12 @@
 // (one along x, one along the chord of the outline at that x) and turned back.
 //
 // Every site of a run goes through here, up to `iterations` + 1 times per
-// clone, so the per-call work is kept to the arithmetic itself: the sines and
-// cosines of the frame are computed once per call, and the polygon's points
-// are copied into a scratch buffer that lives as long as the library.
+// clone, so the work is split: the chart of a polygon (its frame, its points
+// in that frame) is made once, and each draw only interpolates and turns one
+// point back.
 #include "surface/random_point.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -56,7 +57,48 @@ Point point_to_world(const frame_turns &t, Point p, const Point &origin) {
 }
 
 // Where the line x = h meets the edge from c to d, as a z value.
-double crossing_z(double h, const Point &c, const Point &d) { return (h - c.x) / (c.x - d.x) * (c.z - d.z) + c.z; }
+template <class Local>
+double crossing_z(double h, const Local &c, const Local &d) {
+    return (h - c.x) / (c.x - d.x) * (c.z - d.z) + c.z;
+}
+
+// outline_chord over any points with x and z: the polygon's Points, or a
+// chart's flat copies of their x and z.
+template <class Local>
+void chord_at(const Local *local, int32_t count, double h, double crossing[2]) {
+    crossing[0] = crossing[1] = 0.0;
+    if (count < 1) return;
+    int found = 0;
+    for (int32_t k = 1; k < count && found < 2; ++k) {
+        const Local &c = local[k - 1];
+        const Local &d = local[k];
+        if (!((c.x <= h && h <= d.x) || (c.x >= h && h >= d.x))) continue;
+        // An edge lying on the line itself (both ends at x = h, which happens
+        // at the ends of the x extent or when every point shares one x) has
+        // no single crossing: the line runs along it and the formula would
+        // give 0/0. The outline meets the line along that whole edge, so the
+        // edge is the chord.
+        if (c.x == d.x) {
+            crossing[0] = c.z;
+            crossing[1] = d.z;
+            return;
+        }
+        crossing[found++] = crossing_z(h, c, d);
+    }
+    if (found == 2) return;
+    // The closing edge, from the last point back to the first, without the
+    // range test.
+    const Local &c = local[count - 1];
+    const Local &d = local[0];
+    if (c.x == d.x && c.x == h) {
+        crossing[0] = c.z;
+        crossing[1] = d.z;
+        return;
+    }
+    crossing[found] = crossing_z(h, c, d);
+}
+
+
 
 // Local copies of the polygon's points. Reused from call to call: the plug-in
 // runs on one thread and never re-enters this function.
@@ -90,67 +132,64 @@ void to_world(const polygon_frame &frame, Point *points, const Point &origin, in
 }
 
 void outline_chord(const Point *local, int32_t count, double h, double crossing[2]) {
-    crossing[0] = crossing[1] = 0.0;
-    if (count < 1) return;
-    int found = 0;
-    for (int32_t k = 1; k < count && found < 2; ++k) {
-        const Point &c = local[k - 1];
-        const Point &d = local[k];
-        if (!((c.x <= h && h <= d.x) || (c.x >= h && h >= d.x))) continue;
-        // An edge lying on the line itself (both ends at x = h, which happens
-        // at the ends of the x extent or when every point shares one x) has
-        // no single crossing: the line runs along it and the formula would
-        // give 0/0. The outline meets the line along that whole edge, so the
-        // edge is the chord.
-        if (c.x == d.x) {
-            crossing[0] = c.z;
-            crossing[1] = d.z;
-            return;
-        }
-        crossing[found++] = crossing_z(h, c, d);
-    }
-    if (found == 2) return;
-    // The closing edge, from the last point back to the first, without the
-    // range test.
-    const Point &c = local[count - 1];
-    const Point &d = local[0];
-    if (c.x == d.x && c.x == h) {
-        crossing[0] = c.z;
-        crossing[1] = d.z;
-        return;
-    }
-    crossing[found] = crossing_z(h, c, d);
+    chord_at(local, count, h, crossing);
 }
 
-Point random_point_on_polygon(random &rng, const face6_typ &record) {
-    if (!record.points || record.point_count <= 2) return {};
+polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &pool) {
+    polygon_chart chart{};
+    if (!record.points || record.point_count <= 2) return chart;
     const int32_t count = record.point_count;
-    const Point origin = record.points[0];
+    chart.origin = record.points[0];
+    chart.point_count = count;
 
     polygon_frame frame;
     frame.edge = record.points[1] - record.points[0];
     frame.normal = unit(record.normal);
     compute_frame_angles(frame);
+    const frame_turns back = world_turns(frame);
+    chart.to_world_x = back.to_world_x;
+    chart.to_world_z = back.to_world_z;
+    chart.to_world_y = back.to_world_y;
 
     std::vector<Point> &local = scratch_points();
     local.assign(record.points.get(), record.points.get() + count);
-    to_local(frame, local.data(), origin, count);
+    to_local(frame, local.data(), chart.origin, count);
 
-    double xmin = local[0].x;
-    double xmax = local[0].x;
-    for (int32_t k = 1; k < count; ++k) {
-        if (local[k].x < xmin) xmin = local[k].x;
-        if (local[k].x > xmax) xmax = local[k].x;
+    chart_point *flat = chart.inline_local;
+    if (count > polygon_chart::kInlinePoints) {
+        chart.pool_offset = static_cast<int32_t>(pool.size());
+        pool.resize(pool.size() + static_cast<size_t>(count));
+        flat = pool.data() + chart.pool_offset;
+    } else {
+        chart.pool_offset = -1;
     }
-    const double h = rng.double_between(xmin, xmax);
+    chart.xmin = local[0].x;
+    chart.xmax = local[0].x;
+    for (int32_t k = 0; k < count; ++k) {
+        flat[k] = {local[k].x, local[k].z};
+        if (local[k].x < chart.xmin) chart.xmin = local[k].x;
+        if (local[k].x > chart.xmax) chart.xmax = local[k].x;
+    }
+    return chart;
+}
 
-    double crossing[2];
-    outline_chord(local.data(), count, h, crossing);
-    const double z = crossing[1] < crossing[0] ? rng.double_between(crossing[1], crossing[0])
-                                               : rng.double_between(crossing[0], crossing[1]);
-    Point sample{h, 0.0, z};
-    to_world(frame, &sample, origin, 1);
-    return sample;
+void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, double crossing[2]) {
+    chord_at(chart.local(pool), chart.point_count, h, crossing);
+}
+
+Point chart_to_world(const polygon_chart &chart, double h, double z) {
+    frame_turns back;
+    back.to_world_x = chart.to_world_x;
+    back.to_world_z = chart.to_world_z;
+    back.to_world_y = chart.to_world_y;
+    return point_to_world(back, {h, 0.0, z}, chart.origin);
+}
+
+Point random_point_on_polygon(random &rng, const face6_typ &record) {
+    static std::vector<chart_point> pool;
+    pool.clear();
+    const polygon_chart chart = chart_polygon(record, pool);
+    return random_point_on_chart(rng, chart, pool.data());
 }
 
 }  // namespace sowfield

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "numeric/point.h"
 #include "numeric/random.h"
@@ -29,9 +30,59 @@ void to_world(const polygon_frame &frame, Point *points, const Point &origin, in
 // the line gives its two ends.
 void outline_chord(const Point *local, int32_t count, double h, double crossing[2]);
 
+// A polygon point in the polygon's own frame, where only x and z matter.
+struct chart_point {
+    double x, z;
+};
+
+// Everything a draw on one polygon needs that does not depend on the draw:
+// the polygon in its own frame, its x extent, and the turns back to world
+// space, in three cache lines. Making it costs three arc tangents and a dozen
+// sines and cosines; a run draws on the same polygon many times and keeps it
+// (polygon_charts).
+struct alignas(64) polygon_chart {
+    static constexpr int32_t kInlinePoints = 4;
+
+    Point origin;  // the polygon's first point
+    AxisTurn to_world_x, to_world_z, to_world_y;
+    double xmin, xmax;
+    int32_t point_count;  // 0 for a polygon that gives the origin without drawing
+    // Where the local points are: in `inline_local` for up to four points,
+    // else in the caller's pool from this offset on.
+    int32_t pool_offset;
+    chart_point inline_local[kInlinePoints];
+
+    const chart_point *local(const chart_point *pool) const {
+        return pool_offset < 0 ? inline_local : pool + pool_offset;
+    }
+};
+static_assert(sizeof(polygon_chart) == 192, "a chart fills three cache lines");
+
+// Charts `record`. The local points of a polygon of more than four points go
+// to the end of `pool`.
+polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &pool);
+
+// The z values where the line x = h meets the charted outline (as
+// outline_chord), and a local sample (h, 0, z) turned into world space.
+void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, double crossing[2]);
+Point chart_to_world(const polygon_chart &chart, double h, double z);
+
 // Draws h along the local x extent, then z between the outline's first two
-// crossings of x = h, from `rng`. Polygons of fewer than three points give the
-// origin without drawing.
+// crossings of x = h, from `draws` (a random, or a coming_draws that reads
+// ahead), and turns the point into world space.
+template <class Draws>
+Point random_point_on_chart(Draws &draws, const polygon_chart &chart, const chart_point *pool) {
+    if (chart.point_count == 0) return {};
+    const double h = draws.double_between(chart.xmin, chart.xmax);
+    double crossing[2];
+    chart_chord(chart, pool, h, crossing);
+    const double z = crossing[1] < crossing[0] ? draws.double_between(crossing[1], crossing[0])
+                                               : draws.double_between(crossing[0], crossing[1]);
+    return chart_to_world(chart, h, z);
+}
+
+// The same draw on a polygon charted for this call only. Polygons of fewer
+// than three points give the origin without drawing.
 Point random_point_on_polygon(random &rng, const face6_typ &record);
 
 }  // namespace sowfield

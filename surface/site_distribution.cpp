@@ -12,8 +12,10 @@
 #include <cmath>
 #include <limits>
 
+#include "numeric/angles.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
+#include "surface/polygon_charts.h"
 #include "surface/polygon_weight.h"
 #include "surface/random_point.h"
 #include "surface/site_index.h"
@@ -26,14 +28,13 @@ double mean_area = 0.0;
 
 namespace {
 
-// Angles as the clones have always used them.
-constexpr double kHalfPi = 1.5707963267949;
-constexpr double kPi = 3.1415926535898;
-constexpr double kPiSingle = 3.1415927410125732;  // pi rounded to single precision
 constexpr double kNearAxis = 0.001;
 
 // The sites of the run being distributed.
 site_index run_sites;
+
+// The charts of the polygons drawn on so far in the run being distributed.
+polygon_charts run_charts;
 
 site_attempt_observer attempt_observer = nullptr;
 void *attempt_observer_context = nullptr;
@@ -49,12 +50,42 @@ int32_t lottery_bound(double percent_plus_100) {
 }
 
 // Every index equally likely, whatever the polygons' areas.
-int32_t pick_polygon(random &rng, int32_t count) {
+template <class Draws>
+int32_t pick_polygon(Draws &draws, int32_t count) {
     if (count == 1) return 0;
-    const double u = rng.next_unit();
+    const double u = draws.next_unit();
     if (u == 1.0) return count - 1;
     const auto r = static_cast<int32_t>(u * static_cast<double>(count));
     return r < count ? r : count - 1;
+}
+
+// Readies the next attempt as it will be made should this one be refused:
+// its point is worked out from the coming draws (when its polygon is charted)
+// and the grid cells its test will read are fetched, as is the chart of the
+// attempt after it. The misses of memory then overlap this attempt's test.
+void look_ahead(const random &rng, int32_t count, double spacing) {
+    coming_draws draws(rng, 0);
+    const int32_t next = pick_polygon(draws, count);
+    const polygon_chart *chart = run_charts.made(next);
+    if (chart == nullptr || draws.exhausted()) {
+        if (!draws.exhausted()) run_charts.prefetch(next);
+        return;
+    }
+    const Point p = random_point_on_chart(draws, *chart, run_charts.pool());
+    const int32_t after = pick_polygon(draws, count);
+    if (draws.exhausted()) return;
+    run_sites.prefetch_around(p, spacing);
+    run_charts.prefetch(after);
+}
+
+Point point_on_kept_chart(random &rng, int32_t r, const face6_typ &record, double spacing) {
+    // Charting may grow the pool, so the pool is asked for after it.
+    const polygon_chart &chart = run_charts.chart(r, record);
+    const Point p = random_point_on_chart(rng, chart, run_charts.pool());
+    // An accepted site reads the polygon's normal.
+    __builtin_prefetch(&record.normal);
+    look_ahead(rng, target_count, spacing);
+    return p;
 }
 
 const char *weightmap_name(const vmap_catalogue &catalogue, int32_t index) {
@@ -62,13 +93,24 @@ const char *weightmap_name(const vmap_catalogue &catalogue, int32_t index) {
     return node != nullptr ? node->name : nullptr;
 }
 
-// The box around every finite point of the target polygons, over which the
-// site index lays its grid.
-void target_bounds(Point &lo, Point &hi) {
+// One pass over the target polygons: their total area (summed in index
+// order, as total_area does) and the box around every finite point, over
+// which the site index lays its grid.
+struct surface_survey {
+    double total = 0.0;
+    Point lo;
+    Point hi;
+};
+
+surface_survey survey_targets() {
     constexpr double inf = std::numeric_limits<double>::infinity();
-    lo = {inf, inf, inf};
-    hi = {-inf, -inf, -inf};
+    surface_survey survey;
+    survey.lo = {inf, inf, inf};
+    survey.hi = {-inf, -inf, -inf};
+    Point &lo = survey.lo;
+    Point &hi = survey.hi;
     for (int32_t i = 0; i < target_count; ++i) {
+        survey.total += polygon_area(i, target_polygons.get());
         const face6_typ &record = target_polygons[static_cast<size_t>(i)];
         if (!record.points) continue;
         for (int32_t k = 0; k < record.point_count; ++k) {
@@ -81,6 +123,7 @@ void target_bounds(Point &lo, Point &hi) {
     // Polygons of fewer than three points put their sites at the origin.
     lo = {std::min(lo.x, 0.0), std::min(lo.y, 0.0), std::min(lo.z, 0.0)};
     hi = {std::max(hi.x, 0.0), std::max(hi.y, 0.0), std::max(hi.z, 0.0)};
+    return survey;
 }
 
 // Heading and pitch that turn a clone's +y onto the normal n, plus the
@@ -170,7 +213,8 @@ void release_site_list() {
 
 void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
     assert(target_count >= 1 && "the driver stops runs without target polygons");
-    const double total = total_area(target_polygons.get(), target_count);
+    const surface_survey survey = survey_targets();
+    const double total = survey.total;
     const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
     // With every target polygon degenerate the total is 0, and so are the
     // mean and the spacing: no site is refused for its distance, and no ratio
@@ -185,12 +229,14 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
     rng.reseed(settings.random_seed);
 
     if (settings.clone_count > 0) {
-        Point lo;
-        Point hi;
-        target_bounds(lo, hi);
-        run_sites.plan_grid(lo, hi, base_spacing, settings.clone_count);
+        run_sites.plan_grid(survey.lo, survey.hi, base_spacing, settings.clone_count);
         run_sites.reserve(static_cast<size_t>(settings.clone_count));
     }
+    // Charts pay when polygons are drawn on again and again; a run of few
+    // clones on many polygons rarely comes back to one and charts each draw
+    // afresh, without keeping anything.
+    const bool keep_charts = settings.clone_count >= target_count / 2;
+    if (keep_charts) run_charts.reset(target_count);
 
     const char *density_name = nullptr;
     if (settings.density_weightmap != 0) density_name = weightmap_name(catalogue, settings.density_weightmap);
@@ -201,7 +247,10 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         for (;;) {
             const int32_t r = pick_polygon(rng, target_count);
             const face6_typ &record = target_polygons[static_cast<size_t>(r)];
-            const Point p = random_point_on_polygon(rng, record);
+            // The spacing the attempt after this one would be tested at.
+            const double next_spacing = base_spacing / (static_cast<double>(j + 2) / settings.iterations + 1.0);
+            const Point p = keep_charts ? point_on_kept_chart(rng, r, record, next_spacing)
+                                        : random_point_on_polygon(rng, record);
             double a = 0.0;
             if (settings.size_by_poly_area != 0) a = polygon_area(r, target_polygons.get());
             double w = 0.0;
@@ -236,6 +285,7 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         }
         monitor.step();
     }
+    run_charts.clear();
     link_site_list();
 }
 

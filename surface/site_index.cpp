@@ -11,69 +11,86 @@ namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 
-// Grid size bounds: small scenes still get a useful grid, and no run asks for
-// more than 4 Mi cells (16 MiB of heads) whatever its clone count.
-constexpr int64_t kMinCells = int64_t{1} << 12;
-constexpr int64_t kMaxCells = int64_t{1} << 22;
-
-bool all_finite(const Point &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+// Grid size bounds: at most one cell per expected site (cells of twice the
+// spacing hold about two and a half sites each once all are placed), and no
+// run asks for more than 1 Mi cells (128 MiB) whatever its clone count.
+constexpr int64_t kMinCells = int64_t{1} << 10;
+constexpr int64_t kMaxCells = int64_t{1} << 20;
 
 double coordinate(const Point &p, int axis) { return axis == 0 ? p.x : (axis == 1 ? p.y : p.z); }
+
+bool refuses(const Point &s, const Point &p, double lo_x, double hi_x, double d) {
+    if (!(s.x > lo_x) || s.x > hi_x) return false;
+    const double dy = p.y - s.y;
+    const double dx = p.x - s.x;
+    const double dz = p.z - s.z;
+    return std::sqrt(dy * dy + dx * dx + dz * dz) < d;
+}
+
+// Both cache lines of a block.
+void prefetch_block(const void *block) {
+    __builtin_prefetch(block);
+    __builtin_prefetch(static_cast<const char *>(block) + 64);
+}
 
 }  // namespace
 
 void site_index::clear() {
     std::vector<clone_site>().swap(nodes_);
     std::vector<unordered_site>().swap(unordered_);
-    std::vector<entry>().swap(entries_);
-    std::vector<int32_t>().swap(heads_);
+    std::vector<block>().swap(cells_);
+    std::vector<block>().swap(overflow_);
     max_x_ = kMinusInfinity;
-    cells_[0] = cells_[1] = 0;
+    entered_ = 0;
+    counts_[0] = counts_[1] = 1;
+    origin_[0] = origin_[1] = 0.0;
+    inverse_cell_ = 0.0;
 }
 
-void site_index::reserve(size_t sites) {
-    nodes_.reserve(sites);
-    entries_.reserve(sites);
-}
+void site_index::reserve(size_t sites) { nodes_.reserve(sites); }
 
 void site_index::plan_grid(const Point &lo, const Point &hi, double spacing, int64_t expected_sites) {
-    heads_.clear();
-    cells_[0] = cells_[1] = 0;
+    counts_[0] = counts_[1] = 1;
+    origin_[0] = origin_[1] = 0.0;
+    inverse_cell_ = 0.0;
     const double extent[3] = {hi.x - lo.x, hi.y - lo.y, hi.z - lo.z};
-    for (const double e : extent)
-        if (!(e >= 0.0) || !std::isfinite(e)) return;
-    if (!(spacing > 0.0) || !std::isfinite(spacing)) return;
+    bool usable = spacing > 0.0 && std::isfinite(spacing);
+    for (const double e : extent) usable = usable && e >= 0.0 && std::isfinite(e);
+    if (usable) {
+        // The two widest axes carry the grid; the third is left to the
+        // distance test. Horizontal ground prefers x and z, a wall the axes
+        // of its plane.
+        int order[3] = {0, 2, 1};
+        std::stable_sort(order, order + 3, [&](int a, int b) { return extent[a] > extent[b]; });
+        axis_[0] = order[0];
+        axis_[1] = order[1];
 
-    // The two widest axes carry the grid; the third is left to the distance
-    // test. Horizontal ground prefers x and z, a wall the axes of its plane.
-    int order[3] = {0, 2, 1};
-    std::stable_sort(order, order + 3, [&](int a, int b) { return extent[a] > extent[b]; });
-    axis_[0] = order[0];
-    axis_[1] = order[1];
+        const int64_t cap = std::clamp(expected_sites, kMinCells, kMaxCells);
+        double cell = 2.0 * spacing;
+        double count[2] = {};
+        for (;;) {
+            for (int k = 0; k < 2; ++k) count[k] = std::floor(extent[axis_[k]] / cell) + 1.0;
+            if (count[0] * count[1] <= static_cast<double>(cap)) break;
+            cell *= 2.0;
+        }
+        for (int k = 0; k < 2; ++k) {
+            counts_[k] = static_cast<int32_t>(count[k]);
+            origin_[k] = coordinate(lo, axis_[k]);
+        }
+        inverse_cell_ = 1.0 / cell;
+    }
+    make_cells();
+    for (const clone_site &node : nodes_)
+        if (all_finite(node.position)) enter(node.position);
+}
 
-    const int64_t cap = std::clamp(expected_sites * 2, kMinCells, kMaxCells);
-    double cell = spacing;
-    double count[2] = {};
-    for (;;) {
-        for (int k = 0; k < 2; ++k) count[k] = std::floor(extent[axis_[k]] / cell) + 1.0;
-        if (count[0] * count[1] <= static_cast<double>(cap)) break;
-        cell *= 2.0;
-    }
-    for (int k = 0; k < 2; ++k) {
-        cells_[k] = static_cast<int32_t>(count[k]);
-        origin_[k] = coordinate(lo, axis_[k]);
-    }
-    inverse_cell_ = 1.0 / cell;
-    heads_.assign(static_cast<size_t>(cells_[0]) * static_cast<size_t>(cells_[1]), -1);
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        entry &e = entries_[i];
-        const Point p{e.x, e.y, e.z};
-        const size_t cell_at =
-            static_cast<size_t>(cell_coord(coordinate(p, axis_[0]), 0)) * static_cast<size_t>(cells_[1]) +
-            static_cast<size_t>(cell_coord(coordinate(p, axis_[1]), 1));
-        e.next = heads_[cell_at];
-        heads_[cell_at] = static_cast<int32_t>(i);
-    }
+void site_index::make_cells() {
+    block empty{};
+    empty.count = 0;
+    empty.more = -1;
+    cells_.assign(static_cast<size_t>(counts_[0]) * static_cast<size_t>(counts_[1]), empty);
+    overflow_.clear();
+    entered_ = 0;
 }
 
 // Monotone in v (subtraction, multiplication by a positive constant and the
@@ -82,60 +99,104 @@ void site_index::plan_grid(const Point &lo, const Point &hi, double spacing, int
 int32_t site_index::cell_coord(double v, int k) const {
     const double t = (v - origin_[k]) * inverse_cell_;
     if (!(t >= 0.0)) return 0;
-    if (t >= static_cast<double>(cells_[k] - 1)) return cells_[k] - 1;
+    if (t >= static_cast<double>(counts_[k] - 1)) return counts_[k] - 1;
     return static_cast<int32_t>(t);
 }
 
-bool site_index::refuses(const entry &s, const Point &p, double lo_x, double hi_x, double d) const {
-    if (!(s.x > lo_x) || s.x > hi_x) return false;
-    const double dy = p.y - s.y;
-    const double dx = p.x - s.x;
-    const double dz = p.z - s.z;
-    return std::sqrt(dy * dy + dx * dx + dz * dz) < d;
+size_t site_index::cell_of(const Point &p) const {
+    return static_cast<size_t>(cell_coord(coordinate(p, axis_[0]), 0)) * static_cast<size_t>(counts_[1]) +
+           static_cast<size_t>(cell_coord(coordinate(p, axis_[1]), 1));
 }
 
-bool site_index::scan_all(const Point &p, double lo_x, double hi_x, double d) const {
-    for (const entry &s : entries_)
-        if (refuses(s, p, lo_x, hi_x, d)) return true;
+void site_index::enter(const Point &p) {
+    if (cells_.empty()) make_cells();
+    block *b = &cells_[cell_of(p)];
+    while (b->count == block::kSlots) {
+        if (b->more < 0) {
+            // Index first: growing the overflow may move the block b is in.
+            const auto more = static_cast<int32_t>(overflow_.size());
+            b->more = more;
+            block empty{};
+            empty.count = 0;
+            empty.more = -1;
+            overflow_.push_back(empty);
+            b = &overflow_[static_cast<size_t>(more)];
+            break;
+        }
+        b = &overflow_[static_cast<size_t>(b->more)];
+    }
+    b->sites[b->count++] = {p.x, p.y, p.z};
+    ++entered_;
+}
+
+bool site_index::block_refuses(const block &b, const Point &p, double lo_x, double hi_x, double d) const {
+    for (int32_t k = 0; k < b.count; ++k)
+        if (refuses({b.sites[k].x, b.sites[k].y, b.sites[k].z}, p, lo_x, hi_x, d)) return true;
     return false;
 }
 
-bool site_index::has_site_within(const Point &p, double d) const {
+bool site_index::scan_all(const Point &p, double lo_x, double hi_x, double d) const {
+    for (const clone_site &node : nodes_)
+        if (refuses(node.position, p, lo_x, hi_x, d)) return true;
+    return false;
+}
+
+// The cells that hold every site a test of p at spacing d must look at.
+// Along x the band is the walk's own comparison. Across it, a distance that
+// comes out below d after rounding can exceed d in exact terms by a few units
+// in the last place (and by the underflow of tiny squares), so the box is
+// widened by far more than that. False when no site can refuse p.
+bool site_index::cell_box(const Point &p, double d, int32_t first[2], int32_t last[2]) const {
     // No comparison with a spacing that is not a number holds, and a spacing
     // of 0 or less leaves an empty band: such a candidate is never refused.
     if (!(d > 0.0)) return false;
     // A non-finite coordinate makes every distance infinite or not a number.
-    if (!all_finite(p) || entries_.empty()) return false;
-    const double lo_x = p.x - d;
-    const double hi_x = p.x + d;
-    if (heads_.empty()) return scan_all(p, lo_x, hi_x, d);
-
-    // Along x the band is the walk's own comparison. Across it, a distance
-    // that comes out below d after rounding can exceed d in exact terms by a
-    // few units in the last place (and by the underflow of tiny squares), so
-    // the box is widened by far more than that.
+    if (!all_finite(p) || entered_ == 0) return false;
     const double reach = d + (d * 0x1p-20 + 1e-150);
-    int32_t first[2];
-    int32_t last[2];
     for (int k = 0; k < 2; ++k) {
         const int axis = axis_[k];
         const double v = coordinate(p, axis);
-        const double lo = axis == 0 ? lo_x : v - reach;
-        const double hi = axis == 0 ? hi_x : v + reach;
+        const double lo = axis == 0 ? p.x - d : v - reach;
+        const double hi = axis == 0 ? p.x + d : v + reach;
         first[k] = cell_coord(lo, k);
         last[k] = cell_coord(hi, k);
     }
+    return true;
+}
+
+void site_index::prefetch_around(const Point &p, double d) const {
+    int32_t first[2];
+    int32_t last[2];
+    if (!cell_box(p, d, first, last)) return;
+    // A wide box is read cell by cell anyway; fetching ahead pays for the
+    // few cells of an ordinary test.
+    constexpr int64_t kPrefetchedCells = 16;
+    if (int64_t{last[0] - first[0] + 1} * int64_t{last[1] - first[1] + 1} > kPrefetchedCells) return;
+    const size_t row = static_cast<size_t>(counts_[1]);
+    for (int32_t c0 = first[0]; c0 <= last[0]; ++c0)
+        for (int32_t c1 = first[1]; c1 <= last[1]; ++c1)
+            prefetch_block(cells_.data() + static_cast<size_t>(c0) * row + static_cast<size_t>(c1));
+}
+
+bool site_index::has_site_within(const Point &p, double d) const {
+    int32_t first[2];
+    int32_t last[2];
+    if (!cell_box(p, d, first, last)) return false;
+    const double lo_x = p.x - d;
+    const double hi_x = p.x + d;
     const int64_t box = int64_t{last[0] - first[0] + 1} * int64_t{last[1] - first[1] + 1};
     // A spacing as wide as the surface: looking at every site is cheaper
-    // than visiting every cell.
-    if (box > static_cast<int64_t>(entries_.size())) return scan_all(p, lo_x, hi_x, d);
+    // than visiting every cell. Sites that are not finite never refuse.
+    if (box > static_cast<int64_t>(entered_)) return scan_all(p, lo_x, hi_x, d);
 
-    const size_t row = static_cast<size_t>(cells_[1]);
+    const size_t row = static_cast<size_t>(counts_[1]);
     for (int32_t c0 = first[0]; c0 <= last[0]; ++c0) {
-        const int32_t *cell = heads_.data() + static_cast<size_t>(c0) * row;
+        const block *cells = cells_.data() + static_cast<size_t>(c0) * row;
         for (int32_t c1 = first[1]; c1 <= last[1]; ++c1)
-            for (int32_t e = cell[c1]; e >= 0; e = entries_[static_cast<size_t>(e)].next)
-                if (refuses(entries_[static_cast<size_t>(e)], p, lo_x, hi_x, d)) return true;
+            for (const block *b = &cells[c1];; b = &overflow_[static_cast<size_t>(b->more)]) {
+                if (block_refuses(*b, p, lo_x, hi_x, d)) return true;
+                if (b->more < 0) break;
+            }
     }
     return false;
 }
@@ -149,29 +210,67 @@ clone_site &site_index::add(const Point &p) {
     nodes_.emplace_back();
     nodes_.back().position = p;
 
-    if (all_finite(p)) {
-        const auto index = static_cast<int32_t>(entries_.size());
-        entries_.push_back({p.x, p.y, p.z, -1});
-        if (!heads_.empty()) {
-            const size_t cell_at =
-                static_cast<size_t>(cell_coord(coordinate(p, axis_[0]), 0)) * static_cast<size_t>(cells_[1]) +
-                static_cast<size_t>(cell_coord(coordinate(p, axis_[1]), 1));
-            entries_.back().next = heads_[cell_at];
-            heads_[cell_at] = index;
-        }
-    }
+    if (all_finite(p)) enter(p);
     return nodes_.back();
 }
 
+namespace {
+
+// The numbers of the sites of x that is a number, in ascending x, equal x in
+// the order they were added. Sites spread over the surface, so a counting
+// sort into one bucket per site (the bucket a monotone function of x, as the
+// grid's cells are) leaves buckets of a site or two, put in order by an
+// insertion sort that keeps equal x in place.
+std::vector<size_t> sorted_by_x(const std::vector<clone_site> &nodes) {
+    std::vector<size_t> numbered;
+    numbered.reserve(nodes.size());
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = kMinusInfinity;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const double x = nodes[i].position.x;
+        if (std::isnan(x)) continue;
+        numbered.push_back(i);
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+    }
+    const auto x_of = [&](size_t i) { return nodes[i].position.x; };
+    const auto by_x = [&](size_t a, size_t b) { return x_of(a) < x_of(b); };
+    const double scale = static_cast<double>(numbered.size()) / (hi - lo);
+    if (numbered.size() < 2 || !std::isfinite(scale) || !(scale > 0.0)) {
+        std::stable_sort(numbered.begin(), numbered.end(), by_x);
+        return numbered;
+    }
+
+    const size_t buckets = numbered.size();
+    const auto bucket_of = [&](size_t i) {
+        const double t = (x_of(i) - lo) * scale;
+        return t >= static_cast<double>(buckets - 1) ? buckets - 1 : static_cast<size_t>(t);
+    };
+    std::vector<size_t> start(buckets + 1, 0);
+    for (const size_t i : numbered) ++start[bucket_of(i) + 1];
+    for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
+    std::vector<size_t> sorted(numbered.size());
+    for (const size_t i : numbered) sorted[start[bucket_of(i)]++] = i;
+    // start[b] is now the end of bucket b; sort each bucket in place.
+    size_t begin = 0;
+    for (size_t b = 0; b < buckets; ++b) {
+        const size_t end = start[b];
+        for (size_t k = begin + 1; k < end; ++k) {
+            const size_t moving = sorted[k];
+            size_t at = k;
+            for (; at > begin && by_x(moving, sorted[at - 1]); --at) sorted[at] = sorted[at - 1];
+            sorted[at] = moving;
+        }
+        begin = end;
+    }
+    return sorted;
+}
+
+}  // namespace
+
 clone_site *site_index::link() {
     if (nodes_.empty()) return nullptr;
-
-    // Sites whose x is a number: ascending x, equal x in the order added.
-    std::vector<std::pair<double, size_t>> sorted;
-    sorted.reserve(nodes_.size() - unordered_.size());
-    for (size_t i = 0; i < nodes_.size(); ++i)
-        if (!std::isnan(nodes_[i].position.x)) sorted.emplace_back(nodes_[i].position.x, i);
-    std::sort(sorted.begin(), sorted.end());
+    const std::vector<size_t> sorted = sorted_by_x(nodes_);
 
     // A site whose x is not a number compares greater than nothing, so the
     // sorted insertion appends it, and a later site goes before it only when
@@ -182,14 +281,14 @@ clone_site *site_index::link() {
     order.reserve(nodes_.size());
     size_t next_sorted = 0;
     for (const unordered_site &u : unordered_) {
-        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](const std::pair<double, size_t> &s) {
-            return !(s.second > u.node && s.first >= u.max_x_before);
+        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](size_t i) {
+            return !(i > u.node && nodes_[i].position.x >= u.max_x_before);
         });
         const auto until = static_cast<size_t>(tail - sorted.begin());
-        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted].second);
+        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted]);
         order.push_back(u.node);
     }
-    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted].second);
+    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted]);
 
     for (size_t k = 0; k + 1 < order.size(); ++k) nodes_[order[k]].next = &nodes_[order[k + 1]];
     nodes_[order.back()].next = nullptr;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "settings/params.h"
 
 namespace sowfield {

@@ -15,7 +15,7 @@
 #include "clone/geometry_copy.h"
 #include "numeric/point.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 #include "settings/vmap_catalogue.h"
 #include "surface/site_distribution.h"
 

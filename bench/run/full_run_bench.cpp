@@ -12,10 +12,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "bench/workloads/workloads.h"
-#include "host/host.h"
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_run.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/scripted_face.h"
 
 namespace {
 
@@ -36,14 +38,12 @@ void FullRun(benchmark::State &state) {
         state.PauseTiming();
         auto workload = std::make_unique<bench::Workload>();
         bench::build_workload(*workload);
-        host::Host host(workload->scene, {.strict = false});
-        host.basic_panel().set_post_hook([clones](host::PanelValues &values) {
-            return values.set("Number of Clones", clones);
-        });
+        host::ScriptedFace face({{host::PanelAnswer::set("Number of Clones", std::to_string(clones))}});
         state.ResumeTiming();
 
-        if (host.run(server) != SF_AFUNC_OK) state.SkipWithError("the run failed");
-        new_points += host.points_added();
+        const host::PluginRun run = host::run_plugin(server, workload->scene, {.host = {.strict = false}, .face = &face});
+        if (run.result != SF_AFUNC_OK) state.SkipWithError("the run failed");
+        new_points += run.points_added;
 
         state.PauseTiming();
         workload.reset();

@@ -3,10 +3,10 @@
 // it replaced. Time per clone should stay flat as the count grows.
 #include <benchmark/benchmark.h>
 
+#include "plugin/run_data.h"
 #include "settings/params.h"
 #include "settings/vmap_catalogue.h"
 #include "site_list_reference.h"
-#include "surface/run_data.h"
 #include "surface/site_distribution.h"
 #include "surface/target_polygons.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 namespace sowfield::bench {
 

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "fuzz/entries/byte_reader.h"
-#include "host/panel_hints.h"
+#include "host/panel/panel_hints.h"
 #include "sowfield_host.h"
 
 namespace sowfield::fuzz {

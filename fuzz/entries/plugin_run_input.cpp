@@ -8,12 +8,12 @@
 #include <optional>
 #include <sstream>
 #include <string_view>
-#include <variant>
 
 #include "fuzz/entries/byte_reader.h"
 #include "fuzz/entries/scene_checks.h"
-#include "host/host.h"
-#include "host/panel_service.h"
+#include "host/loader/plugin_run.h"
+#include "host/panel/raw_values_face.h"
+#include "host/panel/scripted_face.h"
 #include "numeric/random.h"
 #include "plugin/activate.h"
 #include "settings/options_panel.h"
@@ -21,7 +21,7 @@
 
 // Format of an input, in order (every read past the end gives 0):
 //   u32   seed of the plug-in's shared generator, so that a run repeats
-//   u8    mode: bits 0-1 panel (0 basic panel, 1 basic panel cancelled,
+//   u8    mode: bits 0-1 panel (0 raw values, 1 raw values cancelled,
 //         2 scripted panel, 3 scripted panel cancelled); bit 2 no message
 //         service; bit 3 no monitor service; bit 4 no scene-objects service;
 //         bit 5 no panel service; bits 6-7 both set: begin_edit refused
@@ -40,7 +40,6 @@ namespace {
 
 using host::Layer;
 using host::PanelValue;
-using host::PanelValues;
 using host::Scene;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -173,22 +172,24 @@ double any_double(ByteReader &in, uint8_t how) {
     return raw;
 }
 
-// Raw values through the basic panel: one byte per control says keep (low
-// bit set) or how to choose the new value.
-bool answer_basic(ByteReader &in, PanelValues &values, bool accept) {
-    for (PanelValues::Control &control : values.rows()) {
-        if (!control.value) continue;  // a button
+// Raw values, bypassing display texts and enable rules: one byte per value
+// control says keep (low bit set) or how to choose the new value.
+bool answer_raw(ByteReader &in, host::RawPanel &panel, bool accept) {
+    for (const host::ControlSnapshot &control : panel.snapshot().controls) {
+        if (control.is_button) continue;
         const uint8_t how = in.u8();
         if (how & 1) continue;
-        if (std::holds_alternative<int32_t>(*control.value)) {
+        if (control.value.holds_integer) {
+            int32_t value = 0;
             if (control.label == "Number of Clones")
-                control.value = clone_count(in);
+                value = clone_count(in);
             else if (control.label == "Iterations")
-                control.value = iterations(in);
+                value = iterations(in);
             else
-                control.value = any_integer(in, how >> 1);
+                value = any_integer(in, how >> 1);
+            panel.set_value(control.label, PanelValue(value));
         } else {
-            control.value = any_double(in, how >> 1);
+            panel.set_value(control.label, PanelValue(any_double(in, how >> 1)));
         }
     }
     return accept;
@@ -254,67 +255,54 @@ std::vector<std::string> run_plugin_input(std::span<const uint8_t> bytes, const 
     generator.reseed(static_cast<int32_t>(seed));
 
     std::ostringstream shown;
-    host::PanelService panels;
-    host::Host host(scene, {.strict = true,
-                            .info_out = &shown,
-                            .error_out = &shown,
-                            .panel = scripted ? host::PanelService::table() : nullptr});
-    if (mode & 0x04) host.hide_service(SF_MESSAGE_SERVICE_NAME);
-    if (mode & 0x08) host.hide_service(SF_MONITOR_SERVICE_NAME);
-    if (mode & 0x10) host.hide_service(SF_SCENE_OBJECTS_SERVICE_NAME);
-    if (mode & 0x20) host.hide_service(SF_PANEL_SERVICE_NAME);
-    const bool refused = (mode & 0xc0) == 0xc0;
-    host.refuse_edit(refused);
+    host::PluginRunOptions options{.host = {.strict = true, .info_out = &shown, .error_out = &shown}};
+    if (mode & 0x04) options.hidden_services.push_back(SF_MESSAGE_SERVICE_NAME);
+    if (mode & 0x08) options.hidden_services.push_back(SF_MONITOR_SERVICE_NAME);
+    if (mode & 0x10) options.hidden_services.push_back(SF_SCENE_OBJECTS_SERVICE_NAME);
+    if (mode & 0x20) options.hidden_services.push_back(SF_PANEL_SERVICE_NAME);
+    options.refuse_edit = (mode & 0xc0) == 0xc0;
 
-    if (scripted) panels.set_script(script_answers(in, cancel));
-    host.basic_panel().set_post_hook([&in, cancel](PanelValues &values) { return answer_basic(in, values, !cancel); });
+    std::optional<host::ScriptedFace> scripted_face;
+    std::optional<host::RawValuesFace> raw_face;
+    if (scripted)
+        options.face = &scripted_face.emplace(script_answers(in, cancel));
+    else
+        options.face = &raw_face.emplace([&in, cancel](host::RawPanel &panel) { return answer_raw(in, panel, !cancel); });
 
     const sf_server_record server{SF_MESH_EDIT_CLASS, "Sowfield", &activate, nullptr};
-    int result = 0;
-    {
-        host::PanelService::Scope scope(panels);
-        result = host.run(server);
-    }
+    const host::PluginRun run = host::run_plugin(server, scene, options);
 
     std::vector<std::string> problems;
-    for (const std::string &violation : host.violations()) problems.push_back("contract violation: " + violation);
-    if (refused) {
-        if (result != SF_AFUNC_BADAPP) problems.push_back("a refused edit session did not give SF_AFUNC_BADAPP");
-        if (!host.end_codes().empty()) problems.push_back("end_edit was called without an edit session");
+    for (const std::string &violation : run.violations) problems.push_back("contract violation: " + violation);
+    if (options.refuse_edit) {
+        if (run.result != SF_AFUNC_BADAPP) problems.push_back("a refused edit session did not give SF_AFUNC_BADAPP");
+        if (!run.end_codes.empty()) problems.push_back("end_edit was called without an edit session");
     } else {
-        if (result != SF_AFUNC_OK) problems.push_back("activate gave " + std::to_string(result));
-        if (host.end_codes().size() != 1)
-            problems.push_back("end_edit was called " + std::to_string(host.end_codes().size()) + " times");
+        if (run.result != SF_AFUNC_OK) problems.push_back("activate gave " + std::to_string(run.result));
+        if (run.end_codes.size() != 1)
+            problems.push_back("end_edit was called " + std::to_string(run.end_codes.size()) + " times");
     }
 
     bool stopped = cancel;
-    for (const host::Message &message : host.messages()) {
+    for (const host::Message &message : run.messages) {
         if (message.kind != host::Message::Kind::error) continue;
         stopped = true;
         if (message.line1.find("internal error") != std::string::npos ||
             message.line1.find("out of memory") != std::string::npos)
             problems.push_back("the driver's last guard caught: " + message.line1 + " " + message.line2.value_or(""));
     }
-    if (!host.end_codes().empty() && host.end_codes().front() != 0) stopped = true;
-    if (scripted) {
-        const host::PanelOutcome *outcome = panels.last_outcome();
-        if (outcome != nullptr && !outcome->accepted) stopped = true;
-        // Refused answers are the user's mistakes; anything else the panel
-        // service recorded is the plug-in's.
-        const size_t answer_errors = outcome != nullptr && outcome->opened ? outcome->errors.size() : 0;
-        if (panels.errors().size() > answer_errors)
-            problems.push_back("panel service: " + panels.errors().front());
-    }
+    if (!run.end_codes.empty() && run.end_codes.front() != 0) stopped = true;
+    if (run.panel && !run.panel->accepted) stopped = true;
     if (mode & 0x20) stopped = true;  // no panel, no settings: nothing to do
     if (stopped && grew_since(scene, before)) problems.push_back("a run that stopped left geometry or maps behind");
 
     if (summary != nullptr) {
-        summary->panel_posted = scripted ? panels.post_count() > 0 : !host.basic_panel().posts().empty();
+        summary->panel_posted = run.panel_posts > 0;
         for (size_t l = 0; l < scene.layer_count(); ++l) {
             summary->points_kept += scene.layer(l).point_count() - before.points[l];
             summary->polygons_kept += scene.layer(l).polygon_count() - before.polygons[l];
         }
-        for (const host::Message &message : host.messages())
+        for (const host::Message &message : run.messages)
             if (message.kind == host::Message::Kind::error) summary->errors.push_back(message.line1);
     }
     if (!unchanged_since(scene, before)) problems.push_back("the run changed what existed before it");

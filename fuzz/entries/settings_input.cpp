@@ -6,8 +6,8 @@
 
 #include "cli/setting_names.h"
 #include "fuzz/entries/scene_checks.h"
-#include "host/host.h"
-#include "host/panel_service.h"
+#include "host/loader/plugin_run.h"
+#include "host/panel/scripted_face.h"
 #include "numeric/random.h"
 #include "plugin/activate.h"
 #include "settings/params.h"
@@ -57,23 +57,15 @@ void answer_panel(const std::vector<host::PanelAnswer> &answers, std::vector<std
     params = params_typ();
 
     std::ostringstream shown;
-    host::PanelService panels;
-    panels.set_script({answers, /*cancel=*/true});
-    host::Host host(scene, {.strict = true, .info_out = &shown, .error_out = &shown, .panel = host::PanelService::table()});
+    host::ScriptedFace face({answers, /*cancel=*/true});
     const sf_server_record server{SF_MESH_EDIT_CLASS, "Sowfield", &activate, nullptr};
-    {
-        host::PanelService::Scope scope(panels);
-        host.run(server);
-    }
-    for (const std::string &violation : host.violations()) problems.push_back("contract violation: " + violation);
-    const host::PanelOutcome *outcome = panels.last_outcome();
-    if (outcome == nullptr || !outcome->opened) {
+    const host::PluginRun run = host::run_plugin(
+        server, scene, {.host = {.strict = true, .info_out = &shown, .error_out = &shown}, .face = &face});
+    for (const std::string &violation : run.violations) problems.push_back("contract violation: " + violation);
+    if (!run.panel || !run.panel->opened) {
         problems.push_back("the plug-in's panel was not shown");
         return;
     }
-    // Refused answers are recorded twice, in the outcome and the service's
-    // list; anything more is misuse.
-    if (panels.errors().size() > outcome->errors.size()) problems.push_back("panel service: " + panels.errors().front());
     if (grew_since(scene, before) || !unchanged_since(scene, before))
         problems.push_back("a cancelled run changed the scene");
 }

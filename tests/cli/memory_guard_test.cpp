@@ -9,9 +9,9 @@
 #include <set>
 #include <sstream>
 
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_run.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/scripted_face.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::cli {
@@ -67,17 +67,13 @@ TEST(MemoryGuard, FootprintPredictsWhatTheModuleAdds) {
     const MemoryEstimate estimate = estimate_memory(request);
 
     host::PluginLibrary library = host::PluginLibrary::open(SOWFIELD_MODULE_PATH);
-    host::PanelService panels;
-    panels.set_script({{host::PanelAnswer::set("Number of Clones", "7")}, false});
+    host::ScriptedFace face({{host::PanelAnswer::set("Number of Clones", "7")}});
     std::ostringstream silent;
-    host::Host host(b.world.scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
-    {
-        host::PanelService::Scope scope(panels);
-        host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield"));
-    }
-    ASSERT_TRUE(host.violations().empty()) << host.violations().front();
-    EXPECT_EQ(static_cast<uint64_t>(host.points_added()), estimate.points);
-    EXPECT_EQ(static_cast<uint64_t>(host.polygons_added()), estimate.polygons);
+    const host::PluginRun run = host::run_plugin(library.server(SF_MESH_EDIT_CLASS, "Sowfield"), b.world.scene,
+                                                 {.host = {.info_out = &silent, .error_out = &silent}, .face = &face});
+    ASSERT_TRUE(run.violations.empty()) << run.violations.front();
+    EXPECT_EQ(static_cast<uint64_t>(run.points_added), estimate.points);
+    EXPECT_EQ(static_cast<uint64_t>(run.polygons_added), estimate.polygons);
     // The maps the run created are the carried ones plus the clone index.
     std::set<std::string> created;
     for (size_t m = 0; m < b.world.fg.vmap_count(); ++m) created.insert(b.world.fg.vmap(m).name());

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_run.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/scripted_face.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::cli {
@@ -142,14 +142,15 @@ protected:
 
     // The panel after the answers, cancelled so nothing runs.
     host::PanelOutcome ask(std::vector<PanelAnswer> answers) {
-        host::PanelService panels;
-        panels.set_script({std::move(answers), true});
+        host::ScriptedFace face({std::move(answers), true});
         std::ostringstream silent;
-        host::Host host(world.scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
-        host::PanelService::Scope scope(panels);
-        host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield"));
-        if (panels.last_outcome() == nullptr) throw std::runtime_error("no panel was posted");
-        return *panels.last_outcome();
+        const host::PluginRun run =
+            host::run_plugin(library.server(SF_MESH_EDIT_CLASS, "Sowfield"), world.scene,
+                             {.host = {.info_out = &silent, .error_out = &silent}, .face = &face});
+        if (!run.panel) throw std::runtime_error("no panel was posted");
+        host::PanelOutcome outcome = *run.panel;
+        outcome.errors.insert(outcome.errors.end(), face.refusals().begin(), face.refusals().end());
+        return outcome;
     }
 
     testing::TwoLayerScene world;
@@ -185,8 +186,8 @@ TEST_F(SettingNamesModule, ValuesArriveInStoredUnits) {
     });
     ASSERT_TRUE(outcome.errors.empty()) << outcome.errors.front();
     const host::PanelSnapshot &panel = outcome.closing;
-    const auto integer = [&](const char *label) { return panel.find(label)->integer_value; };
-    const auto number = [&](const char *label) { return panel.find(label)->float_value; };
+    const auto integer = [&](const char *label) { return panel.find(label)->value.integer; };
+    const auto number = [&](const char *label) { return panel.find(label)->value.number; };
     EXPECT_EQ(integer("Number of Clones"), 12);
     EXPECT_EQ(integer("Independent Sizes"), 1);
     EXPECT_EQ(number("Size Variations"), 0.4);

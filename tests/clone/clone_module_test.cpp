@@ -17,9 +17,7 @@ TEST_F(ModuleTest, FourClonesOfACubeWithNumberedMorphs) {
     const uint32_t first = add_cube(world.bg, {0, 0.5, 0}, 1.0);
     for (uint32_t point = 0; point < 8; ++point) set_morph(world.bg, "lift", point, 0.0f, 0.25f, 0.0f);
     set_uv(world.bg, "uv", corner(world.bg, first, 0), 0.5f, 0.5f);
-    host.basic_panel().set_post_hook([](host::PanelValues &panel) {
-        return panel.set("Number of Clones", int32_t{4}) && panel.set("Auto morph maps", int32_t{2});
-    });
+    answer({{"Number of Clones", int32_t{4}}, {"Auto morph maps", int32_t{2}}});
     ASSERT_EQ(run(), SF_AFUNC_OK);
     EXPECT_TRUE(errors().empty());
     EXPECT_TRUE(host.violations().empty()) << host.violations().front();
@@ -59,7 +57,7 @@ TEST_F(ModuleTest, AMapWiderThanItsTypeIsCopiedWithoutOverrunningThePluginsBuffe
     host::VertexMap &wide = world.bg.add_vmap(SF_VMAP_SPOT, "wide", 4);
     const float four[4] = {1.0f, 2.0f, 3.0f, 4.0f};
     for (uint32_t point = 0; point < 8; ++point) wide.set_value(point, four);
-    host.basic_panel().set_post_hook([](host::PanelValues &panel) { return panel.set("Number of Clones", int32_t{2}); });
+    answer({{"Number of Clones", int32_t{2}}});
     ASSERT_EQ(run(), SF_AFUNC_OK);
     EXPECT_EQ(world.fg.point_count(), 4u + 16u);
     // The clones carry the type's own three values.
@@ -86,7 +84,7 @@ TEST_F(ModuleTest, EveryCloneCarriesTheBackgroundsValues) {
         narrow.set_value(point, &lone);
     }
     constexpr uint32_t kClones = 5;
-    host.basic_panel().set_post_hook([](host::PanelValues &panel) { return panel.set("Number of Clones", int32_t{5}); });
+    answer({{"Number of Clones", int32_t{5}}});
     ASSERT_EQ(run(), SF_AFUNC_OK);
     ASSERT_EQ(world.fg.point_count(), 4u + 8u * kClones);
 

@@ -15,6 +15,7 @@
 #include "surface/polygon_weight.h"
 
 #include "tests/clone/clone_settings.h"
+#include "tests/support/run_host.h"
 
 namespace sowfield {
 namespace {
@@ -32,18 +33,13 @@ void expect_near(const Point &p, double x, double y, double z) {
     EXPECT_NEAR(p.z, z, 1e-15);
 }
 
-class CloneTransform : public ::testing::Test {
+class CloneTransform : public testing::RunTest {
 protected:
     void SetUp() override {
         generator.reseed(kSeed);
         expected.reseed(kSeed);
         current_site = &site;
-        clone_state = {};
         mean_area = 1.0;
-    }
-    void TearDown() override {
-        current_site = nullptr;
-        size_weights.reset();
     }
 
     // The generator's next number, compared with what `expected` says it

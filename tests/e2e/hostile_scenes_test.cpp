@@ -24,7 +24,6 @@ namespace sowfield::testing {
 namespace {
 
 using host::PanelValue;
-using host::PanelValues;
 using Settings = std::vector<std::pair<std::string, PanelValue>>;
 
 constexpr uint32_t kPatch = SF_ID4('P', 'T', 'C', 'H');
@@ -136,12 +135,6 @@ Hostile leaves_out(const char *name, Build build, Settings settings, Check check
 
 class HostileScene : public ModuleTest, public ::testing::WithParamInterface<Hostile> {
 protected:
-    void answer(const Settings &settings) {
-        host.basic_panel().set_post_hook([settings](PanelValues &panel) {
-            for (const auto &[label, value] : settings) EXPECT_TRUE(panel.set(label, value)) << label;
-            return true;
-        });
-    }
     std::vector<std::string> notices() const {
         std::vector<std::string> lines;
         for (const host::Message &message : host.messages())
@@ -164,7 +157,7 @@ TEST_P(HostileScene, EndsAsDecidedAndKeepsTheInvariants) {
     EXPECT_TRUE(host.violations().empty()) << host.violations().front();
     EXPECT_TRUE(fuzz::unchanged_since(world.scene, before)) << "the run changed what existed";
     for (const std::string &found : fuzz::non_finite_additions(world.scene, before)) ADD_FAILURE() << found;
-    EXPECT_EQ(host.basic_panel().posts().size(), c.panel_shown ? 1u : 0u);
+    EXPECT_EQ(host.panels().post_count(), c.panel_shown ? 1 : 0);
 
     if (c.stops_with) {
         EXPECT_EQ(errors(), std::vector<Lines>{*c.stops_with});
@@ -258,14 +251,7 @@ void floor_and_cube(TwoLayerScene &w) {
 bool on_floor(const Vec3 &s) { return s[0] >= 0 && s[0] <= 1 && s[2] >= 0 && s[2] <= 1 && near(s[1], 0); }
 
 const Hostile kHostile[] = {
-    stops("EmptyLayers", [](TwoLayerScene &) {}, {}, {"Need some polys to clone on them", std::nullopt}, false),
-    stops(
-        "OnlyOtherTypesInTheForeground",
-        [](TwoLayerScene &w) {
-            add_quad(w.fg, {0, 0, 0}, {0, 0, 1}, {1, 0, 1}, {1, 0, 0}, {.type = kPatch});
-            add_cube(w.bg, {0, 0.5, 0}, 1.0);
-        },
-        {}, {"NURBS not supported in Foreground Layer", std::nullopt}, false),
+    // Empty layers and foregrounds of other types: the driver's own tests.
     builds(
         "OnlyOtherTypesInTheBackgroundAreCopiedWithTheirType",
         [](TwoLayerScene &w) {

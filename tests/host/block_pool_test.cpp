@@ -1,4 +1,4 @@
-#include "host/block_pool.h"
+#include "host/scene/block_pool.h"
 
 #include <gtest/gtest.h>
 

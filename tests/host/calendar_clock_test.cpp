@@ -1,11 +1,11 @@
 // The host's clock reaches a loaded plug-in: the module seeds its generator
 // from the calendar time when it is loaded, and that call must land in the
 // host's time(), not the C library's.
-#include "host/calendar_clock.h"
+#include "host/services/calendar_clock.h"
 
 #include <gtest/gtest.h>
 
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_loader.h"
 
 namespace sowfield::host {
 namespace {

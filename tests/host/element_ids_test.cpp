@@ -1,4 +1,4 @@
-#include "host/element_ids.h"
+#include "host/scene/element_ids.h"
 
 #include <gtest/gtest.h>
 

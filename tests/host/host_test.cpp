@@ -1,4 +1,4 @@
-#include "host/host.h"
+#include "host/loader/host.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ TEST_F(HostTest, OffersTheFourServicesByNameAndNothingElse) {
         EXPECT_EQ(p.get_global(SF_MESSAGE_SERVICE_NAME, 0), MessageService::table());
         EXPECT_EQ(p.get_global(SF_SCENE_OBJECTS_SERVICE_NAME, 0), SceneObjectsService::table());
         EXPECT_EQ(p.get_global(SF_MONITOR_SERVICE_NAME, 0), MonitorService::table());
-        EXPECT_EQ(p.get_global(SF_PANEL_SERVICE_NAME, 0), BasicPanelService::table());
+        EXPECT_EQ(p.get_global(SF_PANEL_SERVICE_NAME, 0), PanelService::table());
         EXPECT_EQ(p.get_global("Info Messages", 0), nullptr);
         EXPECT_EQ(p.get_global("", 0), nullptr);
         EXPECT_EQ(p.get_global(nullptr, 0), nullptr);
@@ -52,16 +52,6 @@ TEST_F(HostTest, HiddenServiceAnswersNullUntilShownAgain) {
         EXPECT_NE(p.get_global(SF_MESSAGE_SERVICE_NAME, 0), nullptr);
         return 0;
     });
-}
-
-TEST_F(HostTest, ExternalPanelServiceReplacesTheBasicOne) {
-    const sf_panel_service other{};
-    Host with_panel(world.scene, {.panel = &other});
-    script() = [&](const PluginSide &p) {
-        EXPECT_EQ(p.get_global(SF_PANEL_SERVICE_NAME, 0), &other);
-        return 0;
-    };
-    with_panel.run(scripted_server);
 }
 
 TEST_F(HostTest, RunReturnsTheActivationResultAndCountsSessionCalls) {
@@ -100,6 +90,20 @@ TEST_F(HostTest, SessionLeftOpenIsDiscardedAndRecorded) {
     EXPECT_TRUE(host.end_codes().empty());
     ASSERT_EQ(host.violations().size(), 1u);
     EXPECT_THAT(host.violations()[0], HasSubstr("without ending its edit session"));
+}
+
+TEST_F(HostTest, PanelLeftOpenAndPanelMisuseReachTheContractLog) {
+    run([](const PluginSide &p) {
+        const auto *panels = p.service<sf_panel_service>(SF_PANEL_SERVICE_NAME);
+        const sf_panel_control controls[] = {{1, "Count", "integer"}, {0, nullptr, nullptr}};
+        panels->panel_create(SF_PANEL_FORM, controls);
+        int not_a_panel = 0;
+        panels->panel_get(reinterpret_cast<sf_panel *>(&not_a_panel), 1);
+        return 0;
+    });
+    ASSERT_EQ(host.violations().size(), 2u);
+    EXPECT_THAT(host.violations()[0], HasSubstr("panel_get: the panel handle was not made by this host"));
+    EXPECT_THAT(host.violations()[1], HasSubstr("with a panel not destroyed"));
 }
 
 TEST_F(HostTest, ServicesReachNoHostOutsideARun) {

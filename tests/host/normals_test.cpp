@@ -1,4 +1,4 @@
-#include "host/normals.h"
+#include "host/scene/normals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The hint-list reader on crafted lists. Each list is copied into a heap block
 // of exactly its own length, so that a read past its end is caught by the
 // address sanitizer as well as by the reader's own bound.
-#include "host/panel_hints.h"
+#include "host/panel/panel_hints.h"
 
 #include <gtest/gtest.h>
 

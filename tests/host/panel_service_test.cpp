@@ -1,8 +1,9 @@
 // The panel service driven the way a plug-in drives it, on a small panel of
-// every control kind: scripted answers in display units, refusals, enable
-// rules checked after all answers, button actions inside panel_post, and the
-// checks on handles and malformed descriptions.
-#include "host/panel_service.h"
+// every control kind, answered by the scripted face: answers in display
+// units, refusals, enable rules checked after all answers, button actions
+// inside panel_post, and the checks on handles and malformed descriptions
+// (recorded in the contract log).
+#include "host/panel/panel_service.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/panel_view.h"
+#include "host/panel/panel_view.h"
+#include "host/panel/scripted_face.h"
 
 namespace sowfield::host {
 namespace {
@@ -86,8 +88,7 @@ struct PanelRun {
     }
 };
 
-PanelRun post(PanelService &service, PanelScript script, std::vector<sf_hint_word> list = hints()) {
-    service.set_script(std::move(script));
+PanelRun post(PanelService &service, std::vector<sf_hint_word> list = hints()) {
     PanelService::Scope scope(service);
     const sf_panel_service &api = *service_table();
     PanelRun run;
@@ -110,18 +111,31 @@ PanelRun post(PanelService &service, PanelScript script, std::vector<sf_hint_wor
     return run;
 }
 
-// Keeps the scope open for reading values after the post.
+// One panel answered by a script; keeps the service for reading values after
+// the post.
 struct Posted {
-    PanelService service;
+    ContractLog log;
+    PanelService service{log};
+    ScriptedFace face;
     PanelRun run;
-    explicit Posted(PanelScript script, std::vector<sf_hint_word> list = hints())
-        : run(post(service, std::move(script), std::move(list))) {}
+    explicit Posted(PanelScript script, std::vector<sf_hint_word> list = hints()) : face(std::move(script)) {
+        service.set_face(&face);
+        run = post(service, std::move(list));
+    }
     template <class T>
     T value(uint32_t id) {
         PanelService::Scope scope(service);
         return run.value<T>(id);
     }
     const PanelOutcome &outcome() const { return *service.last_outcome(); }
+    const std::vector<std::string> &refusals() const { return face.refusals(); }
+};
+
+// A service with no face, for calls outside any post.
+struct Bare {
+    ContractLog log;
+    PanelService service{log};
+    const std::vector<std::string> &errors() const { return log.entries(); }
 };
 
 using A = PanelAnswer;
@@ -129,7 +143,7 @@ using A = PanelAnswer;
 TEST(PanelService, AnswersInDisplayUnitsReachTheControlsInStoredUnits) {
     Posted p({{A::set("size", "12.5%"), A::set("Linked", "yes"), A::set("Y", " 40 "), A::set("Turn", "-22.5"),
                A::set("COUNT", "+2147483647"), A::set("Map", "WEIGHT B"), A::set("Jitter", "1e-3")}});
-    ASSERT_EQ(p.run.result, 1) << (p.outcome().errors.empty() ? "" : p.outcome().errors[0]);
+    ASSERT_EQ(p.run.result, 1) << (p.refusals().empty() ? "" : p.refusals()[0]);
     EXPECT_TRUE(p.outcome().accepted);
     EXPECT_EQ(p.value<double>(kSize), 12.5 / 100.0);
     EXPECT_EQ(p.value<int32_t>(kLinked), 1);
@@ -139,8 +153,8 @@ TEST(PanelService, AnswersInDisplayUnitsReachTheControlsInStoredUnits) {
     EXPECT_EQ(p.value<int32_t>(kMap), 2);  // no exact match: the case-insensitive one
     EXPECT_EQ(p.value<double>(kJitter), 0.001);
     // The opening snapshot keeps what the plug-in set before any answer.
-    EXPECT_EQ(p.outcome().opening.find("Count")->integer_value, 7);
-    EXPECT_EQ(p.outcome().closing.find("Count")->integer_value, 2147483647);
+    EXPECT_EQ(p.outcome().opening.find("Count")->value.integer, 7);
+    EXPECT_EQ(p.outcome().closing.find("Count")->value.integer, 2147483647);
 }
 
 TEST(PanelService, PopUpsTakeNamesNoneOrIndices) {
@@ -173,10 +187,10 @@ TEST(PanelService, RefusesValuesThatDoNotFitAndCancels) {
     for (const Case &c : cases) {
         Posted p({{c.answer, A::set("Count", "3")}});
         EXPECT_EQ(p.run.result, 0) << c.message;
-        ASSERT_EQ(p.outcome().errors.size(), 1u) << c.message;
-        EXPECT_NE(p.outcome().errors[0].find(c.message), std::string::npos) << p.outcome().errors[0];
+        ASSERT_EQ(p.refusals().size(), 1u) << c.message;
+        EXPECT_NE(p.refusals()[0].find(c.message), std::string::npos) << p.refusals()[0];
         EXPECT_FALSE(p.outcome().accepted);
-        EXPECT_EQ(p.service.errors(), p.outcome().errors);
+        EXPECT_TRUE(p.log.entries().empty()) << "a refused answer is no misuse";
     }
 }
 
@@ -191,7 +205,7 @@ TEST(PanelService, DisabledControlsRefuseChangesWhateverTheOrderOfAnswers) {
 
     Posted refused({{A::set("Y", "30"), A::set("Strength", "10")}});
     EXPECT_EQ(refused.run.result, 0);
-    EXPECT_EQ(refused.outcome().errors,
+    EXPECT_EQ(refused.refusals(),
               (std::vector<std::string>{"\"Y\": axes are linked", "\"Strength\": Pick a map"}));
 
     // Enabling after setting is as good as enabling first.
@@ -206,7 +220,7 @@ TEST(PanelService, DisabledControlsRefuseChangesWhateverTheOrderOfAnswers) {
 
     // Disabling after setting is refused too.
     Posted disabled_last({{A::set("Linked", "on"), A::set("Y", "30"), A::set("Linked", "off")}});
-    EXPECT_EQ(disabled_last.outcome().errors, (std::vector<std::string>{"\"Y\": axes are linked"}));
+    EXPECT_EQ(disabled_last.refusals(), (std::vector<std::string>{"\"Y\": axes are linked"}));
 }
 
 TEST(PanelService, ButtonActionsRunInsidePostInTheOrderGiven) {
@@ -226,29 +240,26 @@ TEST(PanelService, ButtonActionsRunInsidePostInTheOrderGiven) {
 
     Posted cancelled({{A::press("Reset")}, true});
     EXPECT_EQ(cancelled.run.result, 0);
-    EXPECT_TRUE(cancelled.outcome().errors.empty());
+    EXPECT_TRUE(cancelled.refusals().empty());
     EXPECT_FALSE(cancelled.outcome().accepted);
-    EXPECT_EQ(cancelled.outcome().closing.find("Count")->integer_value, 30);
+    EXPECT_EQ(cancelled.outcome().closing.find("Count")->value.integer, 30);
 }
 
 TEST(PanelService, MalformedHintListKeepsThePanelClosed) {
     std::vector<sf_hint_word> broken = hints();
     broken.insert(broken.begin(), {w(SF_HINT_DIVIDER), w(0x99u), 0});
-    std::vector<std::string> shown;
-    PanelService service;
-    service.set_error_sink([&](const std::string &message) { shown.push_back(message); });
-    const PanelRun run = post(service, {{A::set("Count", "3")}}, broken);
-    EXPECT_EQ(run.result, 0);
-    ASSERT_NE(service.last_outcome(), nullptr);
-    EXPECT_FALSE(service.last_outcome()->opened);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], "panel_hint: malformed hint list: hint 1 (divider, word 0): divider position 0x99 is no "
-                        "control of this panel");
-    EXPECT_EQ(service.last_outcome()->errors.front(), shown[0]);
+    Posted p({{A::set("Count", "3")}}, broken);
+    EXPECT_EQ(p.run.result, 0);
+    EXPECT_FALSE(p.outcome().opened);
+    const std::string message = "panel_hint: malformed hint list: hint 1 (divider, word 0): divider position 0x99 is "
+                                "no control of this panel";
+    EXPECT_EQ(p.log.entries(), std::vector<std::string>{message});
+    EXPECT_EQ(p.outcome().errors.front(), message);
 }
 
 TEST(PanelService, MalformedTablesAreRefused) {
-    PanelService service;
+    Bare bare;
+    PanelService &service = bare.service;
     PanelService::Scope scope(service);
     const sf_panel_service &api = *service_table();
 
@@ -261,11 +272,11 @@ TEST(PanelService, MalformedTablesAreRefused) {
     std::vector<sf_panel_control> endless(4096);
     for (std::size_t i = 0; i < endless.size(); ++i) endless[i] = {static_cast<uint32_t>(i + 1), "c", "integer"};
     EXPECT_EQ(api.panel_create(SF_PANEL_FORM, endless.data()), nullptr);
-    ASSERT_EQ(service.errors().size(), 4u);
-    EXPECT_NE(service.errors()[0].find("unknown control kind \"knob\""), std::string::npos);
-    EXPECT_NE(service.errors()[1].find("used twice"), std::string::npos);
-    EXPECT_NE(service.errors()[2].find("only forms"), std::string::npos);
-    EXPECT_NE(service.errors()[3].find("no end row"), std::string::npos);
+    ASSERT_EQ(bare.errors().size(), 4u);
+    EXPECT_NE(bare.errors()[0].find("unknown control kind \"knob\""), std::string::npos);
+    EXPECT_NE(bare.errors()[1].find("used twice"), std::string::npos);
+    EXPECT_NE(bare.errors()[2].find("only forms"), std::string::npos);
+    EXPECT_NE(bare.errors()[3].find("no end row"), std::string::npos);
 
     // A data table that holds a check box as a double.
     const sf_panel_control bad_data[] = {{kLinked, "Linked", "float"}, {0, nullptr, nullptr}};
@@ -278,7 +289,8 @@ TEST(PanelService, MalformedTablesAreRefused) {
 }
 
 TEST(PanelService, ForeignAndDestroyedHandlesAreRecordedNotFollowed) {
-    PanelService service;
+    Bare bare;
+    PanelService &service = bare.service;
     {
         const sf_panel_service &api = *service_table();
         EXPECT_EQ(api.panel_create(SF_PANEL_FORM, kControls), nullptr);  // no current service
@@ -295,14 +307,15 @@ TEST(PanelService, ForeignAndDestroyedHandlesAreRecordedNotFollowed) {
         int not_a_panel = 0;
         api.panel_destroy(reinterpret_cast<sf_panel *>(&not_a_panel));
     }
-    ASSERT_EQ(service.errors().size(), 4u);
-    for (const std::string &error : service.errors())
+    ASSERT_EQ(bare.errors().size(), 4u);
+    for (const std::string &error : bare.errors())
         EXPECT_NE(error.find("not made by this host or is destroyed"), std::string::npos) << error;
     EXPECT_EQ(service.post_count(), 0);
 }
 
 TEST(PanelService, ValuesForUnknownControlsAreRecorded) {
-    PanelService service;
+    Bare bare;
+    PanelService &service = bare.service;
     PanelService::Scope scope(service);
     const sf_panel_service &api = *service_table();
     sf_panel *panel = api.panel_create(SF_PANEL_FORM, kControls);
@@ -313,11 +326,11 @@ TEST(PanelService, ValuesForUnknownControlsAreRecorded) {
     api.panel_set(panel, kReset, &one);
     EXPECT_EQ(api.panel_get(panel, kReset), nullptr);  // a button holds nothing; not an error
     EXPECT_EQ(api.panel_get(panel, 0x4343), nullptr);
-    ASSERT_EQ(service.errors().size(), 4u);
-    EXPECT_NE(service.errors()[0].find("panel_describe first"), std::string::npos);
-    EXPECT_NE(service.errors()[1].find("0x4242 is no control"), std::string::npos);
-    EXPECT_NE(service.errors()[2].find("\"Reset\" is a button"), std::string::npos);
-    EXPECT_NE(service.errors()[3].find("panel_get: 0x4343 is no control"), std::string::npos);
+    ASSERT_EQ(bare.errors().size(), 4u);
+    EXPECT_NE(bare.errors()[0].find("panel_describe first"), std::string::npos);
+    EXPECT_NE(bare.errors()[1].find("0x4242 is no control"), std::string::npos);
+    EXPECT_NE(bare.errors()[2].find("\"Reset\" is a button"), std::string::npos);
+    EXPECT_NE(bare.errors()[3].find("panel_get: 0x4343 is no control"), std::string::npos);
     api.panel_destroy(panel);
 }
 

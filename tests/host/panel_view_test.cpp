@@ -1,6 +1,6 @@
 // Display units: values typed in percent and degrees, the texts the panel shows
 // and saves for stored values, and the panel's text views.
-#include "host/panel_view.h"
+#include "host/panel/panel_view.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,11 @@
 namespace sowfield::host {
 namespace {
 
-StoredValue as_float(double value) { return {false, 0, value}; }
-StoredValue as_integer(int32_t value) { return {true, value, 0.0}; }
+PanelValue as_float(double value) { return PanelValue(value); }
+PanelValue as_integer(int32_t value) { return PanelValue(value); }
 
 double parse_float(ControlKind kind, const std::string &text) {
-    StoredValue value = as_float(0.0);
+    PanelValue value = as_float(0.0);
     const std::string error = parse_display_value(kind, text, {}, value);
     EXPECT_EQ(error, "") << text;
     return value.number;
@@ -27,7 +27,7 @@ double parse_float(ControlKind kind, const std::string &text) {
 
 uint64_t bits(double value) { return std::bit_cast<uint64_t>(value); }
 
-TEST(PanelView, DisplayTextsReadBackAsTheStoredValueBitForBit) {
+TEST(PanelView, DisplayTextsReadBackAsThePanelValueBitForBit) {
     // The plug-in's own defaults: fractions, and angles computed with 3.1415.
     const double tenth_of_a_half_turn = 10.0 * 3.1415 / 180.0;
     for (double stored : {0.25, 0.8, 0.5, 0.0, 1.0, 1e-9, 0.3333333333333333})
@@ -89,7 +89,7 @@ TEST(PanelView, ChoicesAndCheckBoxesShowTheirNames) {
     EXPECT_EQ(display_value(ControlKind::boolean, as_integer(1), {}), "on");
     EXPECT_EQ(display_value(ControlKind::boolean, as_integer(0), {}), "off");
     EXPECT_EQ(display_value(ControlKind::boolean, as_integer(2), {}), "2");
-    StoredValue value = as_integer(5);
+    PanelValue value = as_integer(5);
     EXPECT_NE(parse_display_value(ControlKind::popup, "x", {}, value).find("no entries"), std::string::npos);
     EXPECT_EQ(value.integer, 5);  // a refused text leaves the value alone
     value = as_float(0.5);
@@ -108,12 +108,12 @@ PanelSnapshot small_panel() {
     ControlSnapshot linked;
     linked.label = "Linked";
     linked.kind = "iBoolean";
-    linked.holds_integer = true;
+    linked.value = as_integer(0);
     linked.display = "off";
     ControlSnapshot y;
     y.label = "Y \"up\"";
     y.kind = "percent";
-    y.float_value = 0.25;
+    y.value = as_float(0.25);
     y.display = "25";
     y.enabled = false;
     y.disabled_by = "Linked";
@@ -122,14 +122,13 @@ PanelSnapshot small_panel() {
     ControlSnapshot map;
     map.label = "Map";
     map.kind = "iPopChoice";
-    map.holds_integer = true;
-    map.integer_value = 2;
+    map.value = as_integer(2);
     map.display = "2";
     map.choices = {"none", "W"};
     ControlSnapshot turn;
     turn.label = "Turn";
     turn.kind = "angle";
-    turn.float_value = 0.5;
+    turn.value = as_float(0.5);
     turn.display = "28.64788975654116";
     panel.controls = {about, linked, y, map, turn};
     panel.outside = {0};

@@ -1,4 +1,4 @@
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_loader.h"
 
 #include <dlfcn.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "host/scene_objects_service.h"
+#include "host/services/scene_objects_service.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/scene.h"
+#include "host/scene/scene.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +102,23 @@ Layer layer_with_points(uint32_t count) {
 
 // A polygon's corners stay contiguous: one that would straddle a block of
 // the corner storage starts the next block, and every polygon reads back.
+TEST(VertexMap, RunOfValuesOnlyWhereEveryPointOfOneBlockHasOne) {
+    VertexMap map(SF_VMAP_TXUV, "UV", 2);
+    const uint32_t edge = VertexMap::kBlockPoints;
+    for (uint32_t p = edge - 100; p < edge + 100; ++p) {
+        const float uv[2] = {static_cast<float>(p), 0.5f};
+        if (p != edge - 30) map.set_value(p, uv);
+    }
+    const float *run = map.run_of_values(edge - 100, 70);
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run, map.value(edge - 100));
+    EXPECT_EQ(run[2 * 69], static_cast<float>(edge - 31));
+    EXPECT_EQ(map.run_of_values(edge - 100, 71), nullptr);  // a point without a value
+    EXPECT_EQ(map.run_of_values(edge - 20, 40), nullptr);   // two blocks
+    EXPECT_EQ(map.run_of_values(2 * edge, 5), nullptr);     // a block never written
+    EXPECT_NE(map.run_of_values(edge, 100), nullptr);
+}
+
 TEST(Layer, PolygonsReadBackAcrossCornerBlocks) {
     Layer layer = layer_with_points(8);
     std::vector<std::vector<uint32_t>> made;

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "host/edit_session.h"
+#include "host/edit/edit_session.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::host {

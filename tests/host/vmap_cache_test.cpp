@@ -1,4 +1,4 @@
-#include "host/vmap_cache.h"
+#include "host/edit/vmap_cache.h"
 
 #include <gtest/gtest.h>
 

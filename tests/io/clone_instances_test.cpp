@@ -16,9 +16,9 @@
 
 #include "cli/demo_scene.h"
 #include "cli/setting_names.h"
-#include "host/host.h"
-#include "host/panel_service.h"
-#include "host/plugin_loader.h"
+#include "host/loader/plugin_run.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/scripted_face.h"
 #include "io/clone_instances.h"
 #include "io/gltf_instancing.h"
 #include "sowfield_host.h"
@@ -41,12 +41,10 @@ struct DemoRun {
         std::vector<host::PanelAnswer> answers{host::PanelAnswer::set("Number of Clones", "40")};
         for (const std::string &setting : settings) answers.push_back(cli::parse_set(setting));
         const host::PluginLibrary library = host::PluginLibrary::open(module_path());
-        host::PanelService panels;
-        panels.set_script({answers, false});
+        host::ScriptedFace face({answers});
         std::ostringstream silent;
-        host::Host host(scene, {.info_out = &silent, .error_out = &silent, .panel = host::PanelService::table()});
-        host::PanelService::Scope scope(panels);
-        host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield"));
+        host::run_plugin(library.server(SF_MESH_EDIT_CLASS, "Sowfield"), scene,
+                         {.host = {.info_out = &silent, .error_out = &silent}, .face = &face});
     }
     io::CloneInstances find() const {
         return io::find_clone_instances(scene, scene.foreground.front(), scene.background, first_point, first_polygon);

@@ -8,7 +8,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "host/normals.h"
+#include "host/scene/normals.h"
 #include "sowfield_host.h"
 #include "tests/io/io_fixture.h"
 
@@ -214,8 +214,8 @@ TEST(GltfRejects, ARecordThatDisagreesWithTheTriangles) {
 TEST(GltfRejects, ARecordOfALaterVersion) {
     ScratchFolder folder;
     nlohmann::json gltf = small_gltf(folder);
-    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 3;
-    EXPECT_EQ(load_error(folder, gltf), "mesh 0: the file was written by a later version (record version 3)");
+    gltf["meshes"][0]["extras"]["sowfield"]["version"] = 4;
+    EXPECT_EQ(load_error(folder, gltf), "mesh 0: the file was written by a later version (record version 4)");
 }
 
 TEST(GltfRejects, MalformedJson) {

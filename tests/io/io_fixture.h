@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "io/mesh_file.h"
 #include "tests/support/scene_builders.h"
 

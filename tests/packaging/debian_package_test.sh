@@ -3,9 +3,11 @@
 # page, the completion and the documents under /usr, and declares the
 # libraries the tool links.
 #
-#   debian_package_test.sh CPACK BUILD_DIR
+#   debian_package_test.sh CPACK BUILD_DIR TOOL
 set -euo pipefail
-cpack=$1 build=$2
+# shellcheck source-path=SCRIPTDIR source=../../packaging/help-text.sh
+source "$(dirname "$0")/../../packaging/help-text.sh"
+cpack=$1 build=$2 tool=$3
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -20,9 +22,16 @@ packages=("$scratch"/sowfield_*.deb)
 package=${packages[0]}
 
 contents=$(dpkg-deb -c "$package" | awk '{ print $NF }')
-for file in ./usr/bin/sowfield ./usr/lib/sowfield/libsowfield.so ./usr/share/man/man1/sowfield.1.gz \
-    ./usr/share/bash-completion/completions/sowfield ./usr/share/doc/sowfield/README.md \
-    ./usr/share/doc/sowfield/copyright; do
+expected=(./usr/bin/sowfield ./usr/lib/sowfield/libsowfield.so ./usr/share/man/man1/sowfield.1.gz
+    ./usr/share/bash-completion/completions/sowfield ./usr/share/doc/sowfield/README.md
+    ./usr/share/doc/sowfield/copyright)
+# The page of `sowfield view`, three.js and its notice, once the tool has the view.
+commands=$("$tool" --help | help_subcommands)
+if grep -qx view <<<"$commands"; then
+    expected+=(./usr/share/sowfield/web/index.html ./usr/share/sowfield/web/vendor/three.module.js
+        ./usr/share/doc/sowfield/notices/three.js)
+fi
+for file in "${expected[@]}"; do
     grep -qxF "$file" <<<"$contents" || fail "the package has no $file; it holds:"$'\n'"$contents"
 done
 

@@ -14,8 +14,8 @@
 namespace sowfield::testing {
 namespace {
 
+using host::PanelSnapshot;
 using host::PanelValue;
-using host::PanelValues;
 
 constexpr uint32_t kPatch = SF_ID4('P', 'T', 'C', 'H');
 constexpr double kHalfPi = 1.5707963267948966;
@@ -44,15 +44,6 @@ protected:
         fg_polygons = world.fg.polygon_count();
         fg_maps = world.fg.vmap_count();
     }
-    // The panel answers with these values, then OK (or Cancel).
-    void answer(std::vector<std::pair<std::string, PanelValue>> values, bool accept = true) {
-        host.basic_panel().set_post_hook([values, accept](PanelValues &panel) {
-            for (const auto &[label, value] : values) EXPECT_TRUE(panel.set(label, value)) << label;
-            return accept;
-        });
-    }
-    const PanelValues &last_opening() const { return host.basic_panel().posts().back().opening; }
-
     uint32_t fg_points = 0;
     uint32_t fg_polygons = 0;
     size_t fg_maps = 0;
@@ -65,7 +56,7 @@ TEST_F(ActivateTest, EmptyForegroundAndBackgroundShowOnlyTheFirstMessage) {
     EXPECT_EQ(run(), SF_AFUNC_OK);
     EXPECT_EQ(errors(), (std::vector<Lines>{{"Need some polys to clone on them", std::nullopt}}));
     EXPECT_EQ(host.messages().size(), 1u);
-    EXPECT_TRUE(host.basic_panel().posts().empty());
+    EXPECT_EQ(host.panels().post_count(), 0);
     expect_stopped_cleanly(0);
 }
 
@@ -75,7 +66,7 @@ TEST_F(ActivateTest, SelectedPolygonsOfAnotherTypeAreRefusedBeforeTheBackgroundI
     snapshot();
     EXPECT_EQ(run(), SF_AFUNC_OK);
     EXPECT_EQ(errors(), (std::vector<Lines>{{"NURBS not supported in Foreground Layer", std::nullopt}}));
-    EXPECT_TRUE(host.basic_panel().posts().empty());
+    EXPECT_EQ(host.panels().post_count(), 0);
     expect_stopped_cleanly(0);
 }
 
@@ -94,7 +85,7 @@ TEST_F(ActivateTest, EmptyBackgroundIsRefusedAfterTheForegroundChecks) {
     snapshot();
     EXPECT_EQ(run(), SF_AFUNC_OK);
     EXPECT_EQ(errors(), (std::vector<Lines>{{"Need geometry in background layer(s) to clone", std::nullopt}}));
-    EXPECT_TRUE(host.basic_panel().posts().empty());
+    EXPECT_EQ(host.panels().post_count(), 0);
     expect_stopped_cleanly(0);
 }
 
@@ -105,8 +96,8 @@ TEST_F(ActivateTest, SlopeLimitsLeavingNothingShowTheTwoLineMessage) {
     answer({{"Slope Angle Limits", int32_t{1}}, {"Min Slope Angle", 0.0}, {"Max Slope Angle", kHalfPi / 2}});
     EXPECT_EQ(run(), SF_AFUNC_OK);
     EXPECT_EQ(errors(), (std::vector<Lines>{{"Change slope angle settings", "There are no valid polys to clone on."}}));
-    ASSERT_EQ(host.basic_panel().posts().size(), 1u);
-    EXPECT_EQ(host.basic_panel().open_count(), 0);  // the panel was destroyed
+    ASSERT_EQ(host.panels().post_count(), 1);
+    EXPECT_EQ(host.panels().open_panel_count(), 0);  // the panel was destroyed
     expect_stopped_cleanly(0);
 }
 
@@ -155,7 +146,7 @@ TEST_F(ActivateTest, RefusedSessionReturnsBadAppWithoutMessageOrEnd) {
     EXPECT_EQ(host.begin_edit_calls(), 1);
     EXPECT_TRUE(host.end_codes().empty());
     EXPECT_TRUE(host.messages().empty());
-    EXPECT_TRUE(host.basic_panel().posts().empty());
+    EXPECT_EQ(host.panels().post_count(), 0);
 }
 
 TEST_F(ActivateTest, WithoutTheMessageServiceTheSamePathsAreTakenSilently) {
@@ -171,7 +162,7 @@ TEST_F(ActivateTest, WithoutTheMessageServiceTheSamePathsAreTakenSilently) {
     answer({{"Slope Angle Limits", int32_t{1}}, {"Min Slope Angle", 0.0}, {"Max Slope Angle", 0.5}});
     EXPECT_EQ(run(), SF_AFUNC_OK);  // slope limits leave nothing
     EXPECT_TRUE(host.messages().empty());
-    EXPECT_EQ(host.basic_panel().posts().size(), 1u);
+    EXPECT_EQ(host.panels().post_count(), 1);
     expect_stopped_cleanly(0);
     EXPECT_TRUE(error_text.str().empty());
 }
@@ -200,13 +191,13 @@ TEST_F(ActivateTest, SecondRunOpensWithTheValuesAcceptedInTheFirst) {
     run();
     ASSERT_EQ(errors().size(), 1u);  // the wall is outside the limits: nothing built
 
-    host.basic_panel().set_post_hook([](PanelValues &) { return false; });
+    answer({}, /*accept=*/false);
     run();
-    const PanelValues &second = last_opening();
-    EXPECT_EQ(second.get("Number of Clones"), PanelValue{int32_t{7}});
-    EXPECT_EQ(second.get("Jitter Cloned points"), PanelValue{0.125});
-    EXPECT_EQ(second.get("Slope Angle Limits"), PanelValue{int32_t{1}});
-    EXPECT_EQ(second.get("Max Slope Angle"), PanelValue{0.25});
+    const PanelSnapshot &second = *last_opening();
+    EXPECT_EQ(second.find("Number of Clones")->value, PanelValue{int32_t{7}});
+    EXPECT_EQ(second.find("Jitter Cloned points")->value, PanelValue{0.125});
+    EXPECT_EQ(second.find("Slope Angle Limits")->value, PanelValue{int32_t{1}});
+    EXPECT_EQ(second.find("Max Slope Angle")->value, PanelValue{0.25});
 }
 
 TEST_F(ActivateTest, CancelledPanelAddsNothingAndKeepsTheEarlierSettings) {
@@ -223,12 +214,12 @@ TEST_F(ActivateTest, CancelledPanelAddsNothingAndKeepsTheEarlierSettings) {
     answer({{"Number of Clones", int32_t{9}}}, /*accept=*/false);
     EXPECT_EQ(run(), SF_AFUNC_OK);
     EXPECT_TRUE(host.messages().empty());
-    EXPECT_EQ(host.basic_panel().open_count(), 0);
+    EXPECT_EQ(host.panels().open_panel_count(), 0);
     expect_stopped_cleanly(0);
 
     answer({}, /*accept=*/false);
     run();
-    EXPECT_EQ(last_opening().get("Number of Clones"), PanelValue{int32_t{5}});
+    EXPECT_EQ(last_opening()->find("Number of Clones")->value, PanelValue{int32_t{5}});
 }
 
 }  // namespace

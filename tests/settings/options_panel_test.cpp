@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/run_context.h"
+#include "plugin/host_services.h"
 
 namespace sowfield {
 namespace {

@@ -10,6 +10,19 @@ ModuleTest::ModuleTest()
 
 int ModuleTest::run() { return host.run(library.server(SF_MESH_EDIT_CLASS, "Sowfield")); }
 
+void ModuleTest::answer(Values values, bool accept) {
+    face.emplace([values = std::move(values), accept](host::RawPanel &panel) {
+        for (const auto &[label, value] : values) EXPECT_TRUE(panel.set_value(label, value)) << label;
+        return accept;
+    });
+    host.panels().set_face(&*face);
+}
+
+const host::PanelSnapshot *ModuleTest::last_opening() const {
+    const host::PanelOutcome *outcome = host.panels().last_outcome();
+    return outcome != nullptr ? &outcome->opening : nullptr;
+}
+
 std::vector<Lines> ModuleTest::errors() const {
     std::vector<Lines> lines;
     for (const host::Message &message : host.messages())

@@ -18,8 +18,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/host.h"
-#include "host/plugin_loader.h"
+#include "host/loader/host.h"
+#include "host/loader/plugin_loader.h"
+#include "host/panel/raw_values_face.h"
 #include "tests/support/scene_builders.h"
 
 namespace sowfield::testing {
@@ -40,11 +41,20 @@ protected:
     // The error messages of the last run, in order.
     std::vector<Lines> errors() const;
 
+    // The next runs' panels are given these stored values (exact labels),
+    // then answered OK, or Cancel when `accept` is false.
+    using Values = std::vector<std::pair<std::string, host::PanelValue>>;
+    void answer(Values values, bool accept = true);
+
+    // The last run's panel as it opened, or null when none was posted.
+    const host::PanelSnapshot *last_opening() const;
+
     TwoLayerScene world;
     std::ostringstream info_text;
     std::ostringstream error_text;
     host::PluginLibrary library;
     host::Host host;
+    std::optional<host::RawValuesFace> face;
 };
 
 }  // namespace sowfield::testing

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "host/scene.h"
+#include "host/scene/scene.h"
 #include "sowfield_host.h"
 
 namespace sowfield::testing {

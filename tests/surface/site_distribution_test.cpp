@@ -7,16 +7,15 @@
 #include <numbers>
 #include <vector>
 
-#include "fake_session.h"
 #include "numeric/random.h"
-#include "plugin/run_context.h"
-#include "surface/run_data.h"
+#include "plugin/host_services.h"
+#include "plugin/run_data.h"
 #include "surface/target_polygons.h"
+#include "tests/support/run_host.h"
 
 namespace sowfield {
 namespace {
 
-using testing::fake_session;
 using testing::install_targets;
 
 const std::vector<Point> kSquare{{0, 0, 0}, {2, 0, 0}, {2, 0, 2}, {0, 0, 2}};
@@ -50,16 +49,22 @@ struct attempt_log {
     }
 };
 
-class SiteDistribution : public ::testing::Test {
+class SiteDistribution : public testing::RunTest {
 protected:
-    // The density lottery draws from the process-wide generator, which is
-    // clock-seeded; a fixed seed keeps the statistical checks repeatable.
+    // The density lottery draws from the process-wide generator; the
+    // statistical checks were worked out from this seed.
     void SetUp() override { generator.reseed(1); }
-    void TearDown() override {
-        release_run_data();
-        testing::install_monitor_service(nullptr);
-        edit_session = nullptr;
+
+    // One big selected square whose points all carry `weight` in "dense",
+    // the second weight map, collected as the run's only target.
+    void dense_square(float weight) {
+        world.fg.add_vmap(SF_VMAP_WGHT, "other", 1);
+        const uint32_t square = testing::add_quad(world.fg, {0, 0, 0}, {100, 0, 0}, {100, 0, 100}, {0, 0, 100});
+        testing::set_polygon_weight(world.fg, "dense", square, weight);
+        begin();
+        collect_targets(params_typ{});
     }
+
     vmap_catalogue no_maps{nullptr};
 };
 
@@ -159,7 +164,6 @@ TEST_F(SiteDistribution, SitesAreSortedByXWithEveryClonePlaced) {
 }
 
 TEST_F(SiteDistribution, EqualXKeepsTheOrderOfInsertion) {
-    release_site_list();
     clone_site &a = insert_site({1, 0, 0});
     a.polygon_index = 1;
     insert_site({1, 0, 5}).polygon_index = 2;
@@ -174,43 +178,43 @@ TEST_F(SiteDistribution, EqualXKeepsTheOrderOfInsertion) {
 
 TEST_F(SiteDistribution, NoClonesMeansNoSitesAndAMonitorOfNoSteps) {
     install_targets({{kSquare, {0, 1, 0}}});
-    testing::fake_monitor_log monitor;
-    testing::install_monitor_service(&monitor);
+    begin();
     params_typ settings;
     settings.clone_count = 0;
     distribute_sites(no_maps, settings);
     EXPECT_EQ(site_list, nullptr);
-    EXPECT_EQ(monitor.title, "Please wait");
-    EXPECT_EQ(monitor.caption, "Randomising positions...");
-    EXPECT_EQ(monitor.total, 0);
+    const host::MonitorRecord &monitor = monitors.record();
+    EXPECT_EQ(monitor.titles, std::vector<std::string>{"Please wait"});
+    EXPECT_EQ(monitor.captions, std::vector<std::string>{"Randomising positions..."});
+    EXPECT_EQ(monitor.last_total, 0);
     EXPECT_EQ(monitor.steps, 0);
-    EXPECT_EQ(monitor.done, 1);
+    EXPECT_EQ(monitor.done_calls, 1);
     EXPECT_EQ(monitor.destroyed, 1);
 
     settings.clone_count = -4;
     distribute_sites(no_maps, settings);
     EXPECT_EQ(site_list, nullptr);
-    EXPECT_EQ(monitor.total, 0);
+    EXPECT_EQ(monitor.last_total, 0);
     EXPECT_EQ(monitor.destroyed, 2);
 }
 
 TEST_F(SiteDistribution, MonitorStepsOncePerCloneAndIsOptional) {
     install_targets({{kSquare, {0, 1, 0}}});
-    testing::fake_monitor_log monitor;
-    testing::install_monitor_service(&monitor);
+    begin();
     params_typ settings;
     settings.clone_count = 7;
     distribute_sites(no_maps, settings);
+    const host::MonitorRecord &monitor = monitors.record();
     EXPECT_EQ(monitor.created, 1);
-    EXPECT_EQ(monitor.total, 7);
+    EXPECT_EQ(monitor.last_total, 7);
     EXPECT_EQ(monitor.steps, 7);
-    EXPECT_EQ(monitor.done, 1);
+    EXPECT_EQ(monitor.done_calls, 1);
     EXPECT_EQ(monitor.destroyed, 1);
 
-    testing::install_monitor_service(&monitor, /*create_fails=*/true);
+    monitors.refuse_monitors();
     distribute_sites(no_maps, settings);
     EXPECT_EQ(sites().size(), 7u);
-    testing::install_monitor_service(nullptr);
+    monitor_service = nullptr;
     distribute_sites(no_maps, settings);
     EXPECT_EQ(sites().size(), 7u);
     EXPECT_EQ(monitor.created, 1);
@@ -250,15 +254,10 @@ TEST_F(SiteDistribution, PolygonsAreDrawnByIndexNotByArea) {
 }
 
 TEST_F(SiteDistribution, NoIterationsAcceptEveryFirstAttemptUntested) {
-    fake_session scene;
-    const sf_polygon_id square = scene.add_face({{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, {0, 1, 0});
-    scene.set_polygon_weight("dense", square, -1.0f);
-    testing::collect_targets(scene, params_typ{});
-    vmap_catalogue catalogue(scene.session());
-    testing::fill_catalogue(catalogue, {"dense"});
+    dense_square(-1.0f);
     params_typ settings;
     settings.clone_count = 30;
-    settings.density_weightmap = 1;
+    settings.density_weightmap = 2;
     for (const int32_t iterations : {0, -3}) {
         settings.iterations = iterations;
         generator.reseed(5);
@@ -274,26 +273,14 @@ TEST_F(SiteDistribution, NoIterationsAcceptEveryFirstAttemptUntested) {
     }
 }
 
-// One big square whose points all carry the same density weight.
-struct density_scene {
-    fake_session scene;
-    vmap_catalogue catalogue{scene.session()};
-    explicit density_scene(float weight) {
-        const sf_polygon_id square = scene.add_face({{0, 0, 0}, {100, 0, 0}, {100, 0, 100}, {0, 0, 100}}, {0, 1, 0});
-        scene.set_polygon_weight("dense", square, weight);
-        testing::collect_targets(scene, params_typ{});
-        testing::fill_catalogue(catalogue, {"other", "dense"});
-    }
-};
-
 TEST_F(SiteDistribution, WeightOfMinusPointEightRefusesEveryTestedCandidate) {
-    density_scene s(-0.8f);
+    dense_square(-0.8f);
     params_typ settings;
     settings.clone_count = 25;
     settings.iterations = 6;
     settings.density_weightmap = 2;
     attempt_log log;
-    distribute_sites(s.catalogue, settings);
+    distribute_sites(catalogue, settings);
     EXPECT_EQ(sites().size(), 25u);
     ASSERT_EQ(log.attempts.size(), 25u * 7);
     for (const site_attempt &a : log.attempts) {
@@ -303,14 +290,14 @@ TEST_F(SiteDistribution, WeightOfMinusPointEightRefusesEveryTestedCandidate) {
 }
 
 TEST_F(SiteDistribution, WeightZeroStillRefusesAboutFourPercentByLottery) {
-    density_scene s(0.0f);
+    dense_square(0.0f);
     params_typ settings;
     settings.clone_count = 20000;
     settings.distribution = 0.0;  // no candidate is refused for its distance
     settings.density_weightmap = 2;
     generator.reseed(77);
     attempt_log log;
-    distribute_sites(s.catalogue, settings);
+    distribute_sites(catalogue, settings);
     const double share = static_cast<double>(log.refused()) / static_cast<double>(log.tested());
     // int_between(1, 100) is at most 4 for 4 of its 99 likely values.
     EXPECT_NEAR(share, 4.0 / 99.0, 0.005);
@@ -324,28 +311,27 @@ TEST_F(SiteDistribution, WeightZeroStillRefusesAboutFourPercentByLottery) {
 }
 
 TEST_F(SiteDistribution, ADensityIndexPastTheCatalogueWeighsOne) {
-    density_scene s(-0.8f);
+    dense_square(-0.8f);
     params_typ settings;
     settings.clone_count = 2000;
     settings.distribution = 0.0;
     settings.density_weightmap = 9;
+    testing::CountedReads counted(*edit);
+    catalogue.session = counted.record();
     attempt_log log;
-    distribute_sites(s.catalogue, settings);
+    distribute_sites(catalogue, settings);
     // Weight 1.0: the lottery runs from 1 to 200, refusing about 2 %; the
     // map's own -0.8 would have refused everything.
     const double share = static_cast<double>(log.refused()) / static_cast<double>(log.tested());
     // Loose bounds: what matters is a few percent against the map's 100 %.
     EXPECT_GT(share, 0.0);
     EXPECT_LT(share, 0.06);
-    EXPECT_EQ(s.scene.select_calls, 0);
+    EXPECT_EQ(counted.select_calls, 0);
 }
 
 class SiteIsFree : public SiteDistribution {
 protected:
-    void SetUp() override {
-        release_site_list();
-        insert_site({0, 0, 0});
-    }
+    void SetUp() override { insert_site({0, 0, 0}); }
 };
 
 TEST_F(SiteIsFree, ACandidateExactlyTheSpacingAwayIsAccepted) {
@@ -499,15 +485,13 @@ TEST_F(SiteDistribution, WithoutAlignmentSitesHaveNoAngles) {
 }
 
 TEST_F(SiteDistribution, PitchWeightMapAddsToOrReplacesTheTilt) {
-    fake_session scene;
     const Point n = unit({1, 1, 0});
-    const sf_polygon_id flat = scene.add_face({{0, 0, 0}, {2, 2, 0}, {2, 2, 2}, {0, 0, 2}}, n);
-    scene.set_polygon_weight("tilt", flat, 0.5f);
-    const sf_polygon_id zero = scene.add_face({{5, 0, 0}, {7, 2, 0}, {7, 2, 2}, {5, 0, 2}}, n);
-    scene.set_polygon_weight("tilt", zero, 0.0f);
-    vmap_catalogue catalogue(scene.session());
-    testing::fill_catalogue(catalogue, {"tilt"});
-    testing::collect_targets(scene, params_typ{});
+    const uint32_t flat = add_face(world.fg, {{0, 0, 0}, {2, 2, 0}, {2, 2, 2}, {0, 0, 2}}, {n.x, n.y, n.z});
+    testing::set_polygon_weight(world.fg, "tilt", flat, 0.5f);
+    const uint32_t zero = add_face(world.fg, {{5, 0, 0}, {7, 2, 0}, {7, 2, 2}, {5, 0, 2}}, {n.x, n.y, n.z});
+    testing::set_polygon_weight(world.fg, "tilt", zero, 0.0f);
+    begin();
+    collect_targets(params_typ{});
     params_typ settings;
     settings.clone_count = 40;
     settings.p_angle_weightmap = 1;

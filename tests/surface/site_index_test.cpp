@@ -13,16 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "fake_session.h"
 #include "numeric/random.h"
 #include "site_list_reference.h"
-#include "surface/run_data.h"
 #include "surface/target_polygons.h"
+#include "tests/support/run_host.h"
 
 namespace sowfield {
 namespace {
 
-using testing::fake_session;
 using testing::reference_site_list;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -168,18 +166,18 @@ TEST(SiteIndexSpacing, SitesJustInsideTheSpacingAcrossCellBordersAreFound) {
     EXPECT_GT(refusals, 60000);
 }
 
-// A random target surface in a fake session: triangles to hexagons in random
-// planes, some bent out of their plane, some degenerate, a few with points
-// that are not finite; every polygon weighted in "dense" and "tilt".
-struct random_scene {
-    fake_session scene;
-    vmap_catalogue catalogue{scene.session()};
-
+// A random target surface in the host's session: triangles to hexagons in
+// random planes, some bent out of their plane, some degenerate, a few with
+// points that are not finite, each reporting a normal that may disagree with
+// its points; every polygon weighted in "dense" and "tilt".
+struct random_scene : testing::RunHost {
     random_scene(dice &d, int layout, bool odd_points) {
+        world.fg.add_vmap(SF_VMAP_WGHT, "dense", 1);
+        world.fg.add_vmap(SF_VMAP_WGHT, "tilt", 1);
         const int32_t polygons = 1 + d.pick(layout == 0 ? 4 : 40);
         for (int32_t i = 0; i < polygons; ++i) add_polygon(d, layout, odd_points && d.chance(0.1));
-        testing::fill_catalogue(catalogue, {"dense", "tilt"});
-        testing::collect_targets(scene, params_typ{});
+        begin();
+        collect_targets(params_typ{});
     }
 
     void add_polygon(dice &d, int layout, bool odd) {
@@ -196,35 +194,25 @@ struct random_scene {
         const Point n = unit({u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x});
         const double size = d.in(0.05, 6);
         const int32_t corners = 1 + d.pick(6);  // 1 to 6 points
-        std::vector<sf_point_id> ids;
+        std::vector<uint32_t> points;
         for (int32_t k = 0; k < corners; ++k) {
             const double a = 6.283185307179586 * k / corners + d.in(-0.2, 0.2);
             Point p = centre + u * (size * std::cos(a)) + v * (size * std::sin(a));
             if (d.chance(0.1)) p = p + n * d.in(-1, 1);  // bent
             if (d.chance(0.03) && k > 0) p = centre;      // coincident points
             if (odd) p.x = d.chance(0.5) ? kNaN : kInf;
-            ids.push_back(scene.add_point(p));
+            points.push_back(world.fg.add_point({p.x, p.y, p.z}));
         }
         Point normal = n;
         if (d.chance(0.2)) normal = n * -1.0;
         if (d.chance(0.05)) normal = {0, 0, 0};
         if (d.chance(0.1)) normal = {0, d.chance(0.5) ? 1.0 : -1.0, 0};
-        const sf_polygon_id id = add_polygon_over(ids, normal);
+        const uint32_t polygon = add_face_over(world.fg, points, {normal.x, normal.y, normal.z});
         const double weights[] = {0.0, -0.8, -1.0, 1.0, 0.1, 0.5};
-        scene.set_polygon_weight("dense", id, static_cast<float>(d.chance(0.4) ? weights[d.pick(6)] : d.in(-1, 1.5)));
-        scene.set_polygon_weight("tilt", id, static_cast<float>(d.in(0, 1)));
-        if (d.chance(0.2)) scene.set_weight("dense", ids[0], static_cast<float>(d.in(-2, 2)));
-    }
-
-    sf_polygon_id add_polygon_over(const std::vector<sf_point_id> &ids, const Point &normal) {
-        switch (ids.size()) {
-            case 1: return scene.add_polygon({ids[0]}, normal);
-            case 2: return scene.add_polygon({ids[0], ids[1]}, normal);
-            case 3: return scene.add_polygon({ids[0], ids[1], ids[2]}, normal);
-            case 4: return scene.add_polygon({ids[0], ids[1], ids[2], ids[3]}, normal);
-            case 5: return scene.add_polygon({ids[0], ids[1], ids[2], ids[3], ids[4]}, normal);
-            default: return scene.add_polygon({ids[0], ids[1], ids[2], ids[3], ids[4], ids[5]}, normal);
-        }
+        const double dense = d.chance(0.4) ? weights[d.pick(6)] : d.in(-1, 1.5);
+        testing::set_polygon_weight(world.fg, "dense", polygon, static_cast<float>(dense));
+        testing::set_polygon_weight(world.fg, "tilt", polygon, static_cast<float>(d.in(0, 1)));
+        if (d.chance(0.2)) testing::set_weight(world.fg, "dense", points[0], static_cast<float>(d.in(-2, 2)));
     }
 };
 
@@ -262,7 +250,7 @@ TEST(SiteIndexDistribution, SameSitesAsTheListWalkBitForBit) {
     size_t total_sites = 0;
     for (int trial = 0; trial < 160; ++trial) {
         const int layout = trial % 5;  // one polygon or few, ground, wall, any plane (twice)
-        random_scene world(d, layout, trial % 7 == 6);
+        random_scene scene(d, layout, trial % 7 == 6);
         const params_typ settings = random_settings(d);
         SCOPED_TRACE("trial " + std::to_string(trial) + ", " + std::to_string(settings.clone_count) + " clones, " +
                      std::to_string(target_count) + " polygons, distribution " + std::to_string(settings.distribution) +
@@ -270,11 +258,11 @@ TEST(SiteIndexDistribution, SameSitesAsTheListWalkBitForBit) {
 
         const int32_t lottery_seed = d.int_between(1, 1 << 30);
         generator.reseed(lottery_seed);
-        const testing::reference_run want = testing::reference_distribute_sites(world.catalogue, settings);
+        const testing::reference_run want = testing::reference_distribute_sites(scene.catalogue, settings);
         const double next_after_reference = generator.next_unit();
 
         generator.reseed(lottery_seed);
-        distribute_sites(world.catalogue, settings);
+        distribute_sites(scene.catalogue, settings);
         EXPECT_EQ(generator.next_unit(), next_after_reference);
         EXPECT_EQ(bits(mean_area), bits(want.mean_area));
 
@@ -284,21 +272,22 @@ TEST(SiteIndexDistribution, SameSitesAsTheListWalkBitForBit) {
             expect_same_bits(*s, want.sites[k], k);
         }
         ASSERT_EQ(k, want.sites.size());
+        ASSERT_TRUE(scene.misuse.entries().empty()) << scene.misuse.entries().front();
         total_sites += k;
-        release_run_data();
     }
     EXPECT_GT(total_sites, 20000u);
 }
 
-TEST(SiteIndexDistribution, DenseGroundMatchesTheListWalk) {
+class SiteIndexOnGround : public testing::RunTest {};
+
+TEST_F(SiteIndexOnGround, DenseGroundMatchesTheListWalk) {
     // Many sites per cell and many refusals: a grid of small quads, crowded.
-    fake_session scene;
     for (int i = 0; i < 20; ++i)
         for (int k = 0; k < 20; ++k)
-            scene.add_face({{i * 1.0, 0, k * 1.0}, {i + 1.0, 0, k * 1.0}, {i + 1.0, 0, k + 1.0}, {i * 1.0, 0, k + 1.0}},
-                           {0, 1, 0});
-    testing::collect_targets(scene, params_typ{});
-    vmap_catalogue catalogue(scene.session());
+            testing::add_quad(world.fg, {i * 1.0, 0, k * 1.0}, {i * 1.0, 0, k + 1.0}, {i + 1.0, 0, k + 1.0},
+                              {i + 1.0, 0, k * 1.0});
+    begin();
+    collect_targets(params_typ{});
     for (const double distribution : {0.8, 1.6, 3.0}) {
         params_typ settings;
         settings.clone_count = 3000;
@@ -313,7 +302,6 @@ TEST(SiteIndexDistribution, DenseGroundMatchesTheListWalk) {
         }
         ASSERT_EQ(k, want.sites.size());
     }
-    release_run_data();
 }
 
 }  // namespace

@@ -4,28 +4,28 @@
 
 #include <cmath>
 
-#include "fake_session.h"
+#include "plugin/run_data.h"
 #include "settings/params.h"
 #include "surface/polygon_weight.h"
-#include "surface/run_data.h"
 #include "surface/site_distribution.h"
+#include "tests/support/run_host.h"
 
 namespace sowfield {
 namespace {
 
-using testing::fake_session;
+using host::Vec3;
 using testing::install_targets;
 
 constexpr Point kUp{0, 1, 0};
 
 double area_of(const std::vector<Point> &points) {
     install_targets({{points, kUp}});
-    const double area = polygon_area(0, target_polygons.get());
-    release_run_data();
-    return area;
+    return polygon_area(0, target_polygons.get());
 }
 
-TEST(PolygonArea, FanAreasFromHeronsFormula) {
+class PolygonArea : public testing::RunTest {};
+
+TEST_F(PolygonArea, FanAreasFromHeronsFormula) {
     EXPECT_EQ(area_of({{0, 0, 0}, {3, 0, 0}, {0, 4, 0}}), 6.0);
     // The second point is a reflex corner: the fan's triangles (2 and 8) add
     // up to more than the 6 the outline encloses.
@@ -34,7 +34,7 @@ TEST(PolygonArea, FanAreasFromHeronsFormula) {
     EXPECT_EQ(area_of({{0, 0, 0}, {2, 0, 0}, {2, 0, 2}, {0, 0, 2}}), 3.9999999999999982);
 }
 
-TEST(PolygonArea, DegeneratePolygonsHaveNoArea) {
+TEST_F(PolygonArea, DegeneratePolygonsHaveNoArea) {
     EXPECT_EQ(area_of({{0, 0, 0}, {5, 0, 0}}), 0.0);
     EXPECT_EQ(area_of({{1, 1, 1}}), 0.0);
     // Collinear points: rounding takes Heron's product a little above or
@@ -50,92 +50,93 @@ TEST(PolygonArea, DegeneratePolygonsHaveNoArea) {
     EXPECT_EQ(triangle_area({0.1, 0.2, 0.3}, {0.1, 0.2, 0.3}, {0.1, 0.2, 0.3}), 0.0);
 }
 
-TEST(PolygonArea, TotalAddsRecordsInOrderAndIsZeroForNone) {
+TEST_F(PolygonArea, TotalAddsRecordsInOrderAndIsZeroForNone) {
     EXPECT_EQ(total_area(nullptr, 0), 0.0);
     install_targets({{{{0, 0, 0}, {3, 0, 0}, {0, 4, 0}}, kUp},
                      {{{0, 0, 0}, {2, 0, 0}, {2, 0, 2}, {0, 0, 2}}, kUp},
                      {{{0, 0, 0}, {1, 0, 0}}, kUp}});
     EXPECT_EQ(total_area(target_polygons.get(), 3), 6.0 + 3.9999999999999982);
     EXPECT_EQ(total_area(target_polygons.get(), 1), 6.0);
-    release_run_data();
 }
 
-// The scene the slope tests share: one selected face per normal.
-struct sloped_scene {
-    fake_session scene;
-    sf_polygon_id up, down, wall, tilted, unselected, curve;
-
-    sloped_scene() {
-        up = scene.add_face({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 0});
-        down = scene.add_face({{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {0, -1, 0});
-        wall = scene.add_face({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1});
-        tilted = scene.add_face({{0, 0, 0}, {1, 0, 0}, {0, 1, 1}}, {0, 1, 1});
-        unselected = scene.add_face({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 0}, false);
-        curve = scene.add_face({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 0}, true, SF_ID4('C', 'U', 'R', 'V'));
+// One selected face per normal, and two that are never targets.
+class CollectTargetPolygon : public testing::RunTest {
+protected:
+    void SetUp() override {
+        const Vec3 a{0, 0, 0}, b{1, 0, 0}, c{0, 0, 1};
+        up = add_face(world.fg, {a, b, c}, {0, 1, 0});
+        down = add_face(world.fg, {a, c, b}, {0, -1, 0});
+        wall = add_face(world.fg, {a, b, {0, 1, 0}}, {0, 0, 1});
+        tilted = add_face(world.fg, {a, b, {0, 1, 1}}, {0, 1, 1});
+        add_face(world.fg, {a, b, c}, {0, 1, 0}, {.selected = false});
+        add_face(world.fg, {a, b, c}, {0, 1, 0}, {.type = SF_ID4('C', 'U', 'R', 'V')});
+        begin();
     }
 
-    std::vector<sf_polygon_id> collected(const params_typ &settings) {
-        testing::collect_targets(scene, settings);
-        std::vector<sf_polygon_id> ids;
-        for (int32_t i = 0; i < target_count; ++i) ids.push_back(target_polygons[static_cast<size_t>(i)].polygon);
+    // The indices of the collected polygons, in target order.
+    std::vector<uint32_t> collected(const params_typ &settings) {
+        collect_targets(settings);
+        std::vector<uint32_t> indices;
+        for (int32_t i = 0; i < target_count; ++i)
+            for (uint32_t k = 0; k < world.fg.polygon_count(); ++k)
+                if (target_polygons[static_cast<size_t>(i)].polygon == polygon(world.fg, k)) indices.push_back(k);
         release_run_data();
-        return ids;
+        return indices;
     }
+
+    uint32_t up = 0, down = 0, wall = 0, tilted = 0;
 };
 
-using ids = std::vector<sf_polygon_id>;
+using indices = std::vector<uint32_t>;
 
-TEST(CollectTargetPolygon, WithoutSlopeLimitsEverySelectedFaceInScanOrder) {
-    sloped_scene s;
-    params_typ settings;
-    EXPECT_EQ(s.collected(settings), (ids{s.up, s.down, s.wall, s.tilted}));
+TEST_F(CollectTargetPolygon, WithoutSlopeLimitsEverySelectedFaceInScanOrder) {
+    EXPECT_EQ(collected(params_typ{}), (indices{up, down, wall, tilted}));
 }
 
-TEST(CollectTargetPolygon, DefaultLimitsSkipAFaceLookingStraightDown) {
-    sloped_scene s;
+TEST_F(CollectTargetPolygon, DefaultLimitsSkipAFaceLookingStraightDown) {
     params_typ settings;
     settings.slope_limits = 1;
     // pi is just above the default maximum of 3.1415; a wall (pi/2) is kept.
-    EXPECT_EQ(s.collected(settings), (ids{s.up, s.wall, s.tilted}));
+    EXPECT_EQ(collected(settings), (indices{up, wall, tilted}));
 }
 
-TEST(CollectTargetPolygon, ZeroLimitsKeepOnlyFacesLookingStraightUp) {
-    sloped_scene s;
+TEST_F(CollectTargetPolygon, ZeroLimitsKeepOnlyFacesLookingStraightUp) {
     params_typ settings;
     settings.slope_limits = 1;
     settings.min_slope_angle = 0.0;
     settings.max_slope_angle = 0.0;
-    EXPECT_EQ(s.collected(settings), (ids{s.up}));
+    EXPECT_EQ(collected(settings), (indices{up}));
 }
 
-TEST(CollectTargetPolygon, BothLimitsAreInclusive) {
-    sloped_scene s;
+TEST_F(CollectTargetPolygon, BothLimitsAreInclusive) {
     params_typ settings;
     settings.slope_limits = 1;
     // The tilted face's slope, computed the way the filter does.
     const double slope = std::atan2(std::sqrt(1.0 * 1.0 + 0.0 * 0.0), 1.0);
     settings.min_slope_angle = slope;
     settings.max_slope_angle = slope;
-    EXPECT_EQ(s.collected(settings), (ids{s.tilted}));
+    EXPECT_EQ(collected(settings), (indices{tilted}));
     settings.max_slope_angle = std::nextafter(slope, 0.0);
-    EXPECT_EQ(s.collected(settings), ids{});
+    EXPECT_EQ(collected(settings), indices{});
     settings.max_slope_angle = slope;
     settings.min_slope_angle = std::nextafter(slope, 4.0);
-    EXPECT_EQ(s.collected(settings), ids{});
+    EXPECT_EQ(collected(settings), indices{});
     // Any value other than 1 leaves the limits off.
     settings.slope_limits = 2;
-    EXPECT_EQ(s.collected(settings).size(), 4u);
+    EXPECT_EQ(collected(settings).size(), 4u);
 }
 
-TEST(CollectTargetPolygon, RecordsPointsNormalAndIdAsTheHostGaveThem) {
-    fake_session scene;
-    scene.add_face({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 0}, false);
-    const sf_polygon_id quad = scene.add_face({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {-1, -2, -3}}, {0.5, 0.25, 2.0});
-    const sf_polygon_id pair = scene.add_face({{9, 9, 9}, {8, 8, 8}}, {0, 0, 0});
-    testing::collect_targets(scene, params_typ{});
+class CollectedRecord : public testing::RunTest {};
+
+TEST_F(CollectedRecord, HoldsPointsNormalAndIdAsTheHostGaveThem) {
+    add_face(world.fg, {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 0}, {.selected = false});
+    const uint32_t quad = add_face(world.fg, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {-1, -2, -3}}, {0.5, 0.25, 2.0});
+    const uint32_t pair = add_face(world.fg, {{9, 9, 9}, {8, 8, 8}}, {0, 0, 0});
+    begin();
+    collect_targets(params_typ{});
     ASSERT_EQ(target_count, 2);
     const face6_typ &first = target_polygons[0];
-    EXPECT_EQ(first.polygon, quad);
+    EXPECT_EQ(first.polygon, polygon(world.fg, quad));
     ASSERT_EQ(first.point_count, 4);
     EXPECT_EQ(first.points[3].x, -1.0);
     EXPECT_EQ(first.points[3].z, -3.0);
@@ -143,13 +144,14 @@ TEST(CollectTargetPolygon, RecordsPointsNormalAndIdAsTheHostGaveThem) {
     EXPECT_EQ(first.normal.x, 0.5);
     EXPECT_EQ(first.normal.z, 2.0);
     // Two-point polygons are kept; their area is 0.
-    EXPECT_EQ(target_polygons[1].polygon, pair);
+    EXPECT_EQ(target_polygons[1].polygon, polygon(world.fg, pair));
     EXPECT_EQ(target_polygons[1].point_count, 2);
     EXPECT_EQ(polygon_area(1, target_polygons.get()), 0.0);
-    release_run_data();
 }
 
-TEST(ReleaseRunData, EmptiesEveryRunArrayAndCanBeCalledTwice) {
+class ReleaseRunData : public testing::RunTest {};
+
+TEST_F(ReleaseRunData, EmptiesEveryRunArrayAndCanBeCalledTwice) {
     install_targets({{{{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, kUp}});
     size_weights = std::make_unique<double[]>(1);
     insert_site({1, 2, 3});

@@ -1,0 +1,31 @@
+#include "host/common/text.h"
+
+namespace sowfield::host {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+std::string hex(uint64_t value, int digits) {
+    std::string text;
+    do {
+        text.insert(text.begin(), "0123456789abcdef"[value & 0xFu]);
+        value >>= 4;
+    } while (value != 0);
+    if (static_cast<int>(text.size()) < digits) text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
+    return "0x" + text;
+}
+
+}  // namespace sowfield::host
