@@ -221,7 +221,12 @@ void AtomicFile::commit() {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail_errno("cannot close");
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) fail_errno("cannot replace the file");
+    for (const std::unique_ptr<AtomicFile> &companion : companions_) companion->commit();
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        const int error = errno;
+        for (const std::unique_ptr<AtomicFile> &companion : companions_) ::unlink(companion->target_.c_str());
+        fail_errno("cannot replace the file", error);
+    }
     committed_ = true;
     // The rename itself is durable only once the directory is synced; some
     // file systems refuse to sync a directory, which loses nothing written.

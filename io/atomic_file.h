@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sowfield::io {
 
@@ -51,6 +52,11 @@ public:
     // Flushes, syncs and renames the temporary file onto the target.
     void commit();
 
+    // A file that must appear with this one and only with it (a .gltf's
+    // .bin): committed just before this one, and removed again should this
+    // one's rename fail; dropped unwritten when this one is never committed.
+    void attach(std::unique_ptr<AtomicFile> companion) { companions_.push_back(std::move(companion)); }
+
     // Throws MeshFileError "Error writing <target>: <detail>".
     [[noreturn]] void fail(const std::string &detail) const;
 
@@ -81,6 +87,7 @@ private:
     size_t used_ = 0;
     uint64_t flushed_ = 0;
     std::unique_ptr<Writer> writer_;  // started at the first flush
+    std::vector<std::unique_ptr<AtomicFile>> companions_;
     std::atomic<bool> direct_{false};  // O_DIRECT in force (the writer may drop it)
 };
 

@@ -14,6 +14,7 @@
 // an application-specific attribute that our record names.
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -96,38 +97,15 @@ int accessor_type(int components) {
     }
 }
 
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-// Where the bytes go: straight into the file's buffer (GLB), or through a
-// scratch block as base64 text inside the JSON (.gltf), carrying up to two
-// bytes from one block to the next.
+// Where the bytes go: straight into the buffer of the file that holds them
+// (the GLB itself, or the .bin beside a .gltf).
 class Sink {
 public:
-    Sink(AtomicFile &out, bool base64) : out_(out), base64_(base64) {}
+    explicit Sink(AtomicFile &out) : out_(out) {}
 
     // Room for `n` bytes to fill, then hand back with commit().
-    unsigned char *claim(size_t n) {
-        if (!base64_) return reinterpret_cast<unsigned char *>(out_.reserve(n));
-        scratch_.resize(n);
-        return scratch_.data();
-    }
-    void commit(const unsigned char *bytes, size_t n) {
-        if (!base64_) {
-            out_.advance(n);
-            return;
-        }
-        while (n > 0 && pending_count_ > 0) {
-            pending_[pending_count_++] = *bytes++;
-            --n;
-            if (pending_count_ == 3) {
-                encode(pending_, 3);
-                pending_count_ = 0;
-            }
-        }
-        const size_t whole = n - n % 3;
-        encode(bytes, whole);
-        for (size_t i = whole; i < n; ++i) pending_[pending_count_++] = bytes[i];
-    }
+    unsigned char *claim(size_t n) { return reinterpret_cast<unsigned char *>(out_.reserve(n)); }
+    void commit(const unsigned char *, size_t n) { out_.advance(n); }
 
     void copy(const void *bytes, size_t n) {
         for (auto *from = static_cast<const unsigned char *>(bytes); n > 0;) {
@@ -140,39 +118,27 @@ public:
         }
     }
 
-    void finish() {
-        if (!base64_ || pending_count_ == 0) return;
-        const uint32_t v = uint32_t{pending_[0]} << 16 | (pending_count_ > 1 ? uint32_t{pending_[1]} << 8 : 0u);
-        const char text[4] = {kBase64[v >> 18], kBase64[(v >> 12) & 63],
-                              pending_count_ > 1 ? kBase64[(v >> 6) & 63] : '=', '='};
-        out_.write(text, 4);
-        pending_count_ = 0;
-    }
-
 private:
-    void encode(const unsigned char *bytes, size_t n) {  // n a multiple of 3
-        for (size_t done = 0; done < n;) {
-            const size_t part = std::min(n - done, size_t{3} << 16);
-            char *const text = out_.reserve(part / 3 * 4);
-            char *at = text;
-            for (size_t i = done; i < done + part; i += 3) {
-                const uint32_t v = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
-                *at++ = kBase64[v >> 18];
-                *at++ = kBase64[(v >> 12) & 63];
-                *at++ = kBase64[(v >> 6) & 63];
-                *at++ = kBase64[v & 63];
-            }
-            out_.advance(static_cast<size_t>(at - text));
-            done += part;
+    AtomicFile &out_;
+};
+
+// A file name as a relative URI: unreserved characters as they are, every
+// other byte percent-encoded.
+std::string uri_of(const std::string &name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri.push_back(c);
+        } else {
+            uri.push_back('%');
+            uri.push_back(kHex[byte >> 4]);
+            uri.push_back(kHex[byte & 15]);
         }
     }
-
-    AtomicFile &out_;
-    bool base64_;
-    std::vector<unsigned char> scratch_;
-    unsigned char pending_[3] = {};
-    size_t pending_count_ = 0;
-};
+    return uri;
+}
 
 // Elements written one by one into blocks the sink provides.
 template <class T>
@@ -584,17 +550,17 @@ private:
         return json;
     }
 
-    // The description with the buffer spliced in as its first member: the
-    // text before the buffer's data and the text after it.
-    std::pair<std::string, std::string> with_buffer(const std::string &json, bool embedded) const {
-        if (binary_size_ == 0) return {json, {}};
-        const std::string head = "{\"buffers\":[{\"byteLength\":" + std::to_string(binary_size_);
-        if (!embedded) return {head + "}]," + json.substr(1), {}};
-        return {head + ",\"uri\":\"data:application/octet-stream;base64,", "\"}]," + json.substr(1)};
+    // The description with the buffer spliced in as its first member; a
+    // .gltf's buffer names the .bin beside it.
+    std::string with_buffer(const std::string &json, const std::string &uri) const {
+        if (binary_size_ == 0) return json;
+        std::string head = "{\"buffers\":[{\"byteLength\":" + std::to_string(binary_size_);
+        if (!uri.empty()) head += ",\"uri\":\"" + uri + "\"";
+        return head + "}]," + json.substr(1);
     }
 
     void write_glb(const std::string &description) {
-        std::string json = with_buffer(description, false).first;
+        std::string json = with_buffer(description, {});
         while (json.size() % 4 != 0) json.push_back(' ');  // chunks are 4-byte aligned
         const uint64_t total = 12 + 8 + json.size() + (binary_size_ > 0 ? 8 + binary_size_ : 0);
         if (total > std::numeric_limits<uint32_t>::max())
@@ -606,20 +572,23 @@ private:
         if (binary_size_ > 0) {
             const uint32_t chunk[2] = {static_cast<uint32_t>(binary_size_), 0x004E4942u /* "BIN" */};
             out_.write(chunk, sizeof chunk);
-            Sink sink(out_, false);
+            Sink sink(out_);
             write_binary(sink);
         }
     }
 
+    // The description, and the data in a .bin of the same name beside it,
+    // which appears with the .gltf or not at all.
     void write_gltf(const std::string &description) {
-        const auto [head, tail] = with_buffer(description, true);
-        out_.write(head);
+        std::filesystem::path bin_path = out_.target();
+        bin_path.replace_extension(".bin");
         if (binary_size_ > 0) {
-            Sink sink(out_, true);
+            auto bin = std::make_unique<AtomicFile>(bin_path);
+            Sink sink(*bin);
             write_binary(sink);
-            sink.finish();
-            out_.write(tail);
+            out_.attach(std::move(bin));
         }
+        out_.write(with_buffer(description, uri_of(bin_path.filename().string())));
         out_.put('\n');
     }
 

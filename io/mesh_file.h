@@ -7,13 +7,19 @@
 //   surface ("usemtl"), and the first "TXUV" map as "vt" (read back as the
 //   "TXUV" map "UV"; a point is split only where its corners disagree on UV).
 //   Other maps and polygon types are not kept.
-// - glTF 2.0 (.gltf with the data embedded, .glb binary): positions in single
-//   precision (the format's only choice: exact for values that are floats,
-//   rounded to the nearest float otherwise), materials as surfaces, every
-//   vertex map with its type, name and the points without a value, and the
-//   polygons (fan-triangulated for the format, their sizes, order and types
-//   recorded so that our own files read back polygon for polygon). Files from
-//   elsewhere give their triangles, lines and points, in world space.
+// - glTF 2.0 (.gltf with its data in a .bin beside it, written together or
+//   not at all; .glb binary): positions in single precision (the format's
+//   only choice: exact for values that are floats, rounded to the nearest
+//   float otherwise), materials as surfaces, every vertex map with its type,
+//   name and the points without a value (a weight map under the attribute
+//   "_" + its name where that is a plain name), and the polygons
+//   (fan-triangulated for the format, their sizes, order and types recorded
+//   so that our own files read back polygon for polygon). Files from
+//   elsewhere give their triangles, lines and points, in world space, and
+//   their application-specific attributes of one float as weight maps.
+// - Both: a surface that came with normals (glTF NORMAL; OBJ vn or a
+//   smoothing group) is written with normals computed from the written
+//   geometry (see crease_normals.h).
 #pragma once
 
 #include <cstdint>

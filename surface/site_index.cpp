@@ -214,63 +214,15 @@ clone_site &site_index::add(const Point &p) {
     return nodes_.back();
 }
 
-namespace {
-
-// The numbers of the sites of x that is a number, in ascending x, equal x in
-// the order they were added. Sites spread over the surface, so a counting
-// sort into one bucket per site (the bucket a monotone function of x, as the
-// grid's cells are) leaves buckets of a site or two, put in order by an
-// insertion sort that keeps equal x in place.
-std::vector<size_t> sorted_by_x(const std::vector<clone_site> &nodes) {
-    std::vector<size_t> numbered;
-    numbered.reserve(nodes.size());
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = kMinusInfinity;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        const double x = nodes[i].position.x;
-        if (std::isnan(x)) continue;
-        numbered.push_back(i);
-        lo = std::min(lo, x);
-        hi = std::max(hi, x);
-    }
-    const auto x_of = [&](size_t i) { return nodes[i].position.x; };
-    const auto by_x = [&](size_t a, size_t b) { return x_of(a) < x_of(b); };
-    const double scale = static_cast<double>(numbered.size()) / (hi - lo);
-    if (numbered.size() < 2 || !std::isfinite(scale) || !(scale > 0.0)) {
-        std::stable_sort(numbered.begin(), numbered.end(), by_x);
-        return numbered;
-    }
-
-    const size_t buckets = numbered.size();
-    const auto bucket_of = [&](size_t i) {
-        const double t = (x_of(i) - lo) * scale;
-        return t >= static_cast<double>(buckets - 1) ? buckets - 1 : static_cast<size_t>(t);
-    };
-    std::vector<size_t> start(buckets + 1, 0);
-    for (const size_t i : numbered) ++start[bucket_of(i) + 1];
-    for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
-    std::vector<size_t> sorted(numbered.size());
-    for (const size_t i : numbered) sorted[start[bucket_of(i)]++] = i;
-    // start[b] is now the end of bucket b; sort each bucket in place.
-    size_t begin = 0;
-    for (size_t b = 0; b < buckets; ++b) {
-        const size_t end = start[b];
-        for (size_t k = begin + 1; k < end; ++k) {
-            const size_t moving = sorted[k];
-            size_t at = k;
-            for (; at > begin && by_x(moving, sorted[at - 1]); --at) sorted[at] = sorted[at - 1];
-            sorted[at] = moving;
-        }
-        begin = end;
-    }
-    return sorted;
-}
-
-}  // namespace
-
 clone_site *site_index::link() {
     if (nodes_.empty()) return nullptr;
-    const std::vector<size_t> sorted = sorted_by_x(nodes_);
+
+    // Sites whose x is a number: ascending x, equal x in the order added.
+    std::vector<std::pair<double, size_t>> sorted;
+    sorted.reserve(nodes_.size() - unordered_.size());
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (!std::isnan(nodes_[i].position.x)) sorted.emplace_back(nodes_[i].position.x, i);
+    std::sort(sorted.begin(), sorted.end());
 
     // A site whose x is not a number compares greater than nothing, so the
     // sorted insertion appends it, and a later site goes before it only when
@@ -281,14 +233,14 @@ clone_site *site_index::link() {
     order.reserve(nodes_.size());
     size_t next_sorted = 0;
     for (const unordered_site &u : unordered_) {
-        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](size_t i) {
-            return !(i > u.node && nodes_[i].position.x >= u.max_x_before);
+        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](const std::pair<double, size_t> &s) {
+            return !(s.second > u.node && s.first >= u.max_x_before);
         });
         const auto until = static_cast<size_t>(tail - sorted.begin());
-        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted]);
+        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted].second);
         order.push_back(u.node);
     }
-    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted]);
+    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted].second);
 
     for (size_t k = 0; k + 1 < order.size(); ++k) nodes_[order[k]].next = &nodes_[order[k + 1]];
     nodes_[order.back()].next = nullptr;

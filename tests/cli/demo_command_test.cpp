@@ -58,7 +58,7 @@ TEST_F(Demo, WritesExactClonesAsInstancesAndSaysWhyOthersAreNot) {
     const ToolResult obj = run({"demo", "-o", "wood.obj", "--instances", "gpu"});
     EXPECT_EQ(obj.exit_code, exit_usage);
     EXPECT_THAT(obj.err, ::testing::HasSubstr("--instances gpu: OBJ has no instancing"));
-    EXPECT_EQ(files(), (std::set<std::string>{"wood.glb", "wood.gltf"}));
+    EXPECT_EQ(files(), (std::set<std::string>{"wood.bin", "wood.glb", "wood.gltf"}));
 }
 
 TEST_F(Demo, TakesTheSettingsAndOutputOfScatter) {
