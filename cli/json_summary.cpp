@@ -78,6 +78,7 @@ std::string summary_json(const RunSummary &summary) {
             memory["limit"] = summary.memory_limit->bytes;
             memory["limit_source"] = summary.memory_limit->source;
         }
+        if (summary.measured_peak) memory["measured_peak"] = *summary.measured_peak;
         out["memory"] = std::move(memory);
     } else {
         out["memory"] = nullptr;

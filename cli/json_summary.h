@@ -48,6 +48,9 @@ struct RunSummary {
 
     std::optional<MemoryEstimate> memory;
     std::optional<MemoryLimit> memory_limit;
+    // How far the process's resident memory rose above where it stood when
+    // the run began, at its highest (run and write), when the system says.
+    std::optional<uint64_t> measured_peak;
 
     // Wall-clock seconds of each phase (0 when it did not happen).
     double read_seconds = 0.0;
@@ -61,7 +64,7 @@ struct RunSummary {
 // {points, polygons, maps, values}, messages [{kind, line1, line2}],
 // panel_errors, warnings, output {path, bytes, clones_only} or null, instances {mode,
 // instanced, realized, reasons [{reason, clones}]} or null, memory {estimate
-// parts, limit, limit_source} or null, seconds {read, run, write}.
+// parts, limit, limit_source, measured_peak} or null, seconds {read, run, write}.
 std::string summary_json(const RunSummary &summary);
 
 // The line a run that went well prints: "17 clones: 85 points and 85

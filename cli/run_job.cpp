@@ -179,6 +179,8 @@ int Job::fail(int code, const std::string &message) {
 
 int Job::finish(int code) {
     summary_.exit_code = code;
+    const std::optional<uint64_t> peak = peak_resident_bytes();
+    if (resident_before_run_ && peak) summary_.measured_peak = *peak - std::min(*peak, *resident_before_run_);
     if (options_.json) {
         std::cout << summary_json(summary_) << std::flush;
     } else if (code == exit_ok && !options_.silent && !options_.show_panel) {
@@ -342,6 +344,8 @@ int Job::guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted) {
 
 int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     if (options_.show_panel) return show_panel(scene, answers);
+    // The estimate is of what the run adds to what the process holds now.
+    if (restart_peak_resident()) resident_before_run_ = resident_bytes();
     if (!options_.cancel) {
         int refused = exit_ok;
         const std::optional<host::PanelOutcome> accepted = preview(scene, answers, refused);

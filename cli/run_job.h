@@ -93,6 +93,7 @@ private:
 
     const RunOptions &options_;
     RunSummary summary_;
+    std::optional<uint64_t> resident_before_run_;
     std::optional<host::PluginLibrary> library_;
 };
 

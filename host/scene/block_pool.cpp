@@ -16,11 +16,6 @@ namespace sowfield::host::block_pool {
 
 namespace {
 
-// Blocks kept ready per size: enough that the helper, which maps the next
-// while the filling thread uses the last, never falls behind a scene that
-// grows steadily, and few enough that the spare memory stays small (a few
-// megabytes for all the sizes a scene uses).
-constexpr size_t kReadyPerSize = 2;
 // Distinct pooled sizes; a scene uses about eight (positions, polygon spans,
 // polygon attributes, corners, values of each map dimension). Further sizes
 // are mapped on demand without a pool.

@@ -20,6 +20,12 @@ namespace sowfield::host::block_pool {
 
 inline constexpr size_t kPooledBytes = size_t{64} << 10;
 
+// Blocks kept ready per size: enough that the helper, which maps the next
+// while the filling thread uses the last, never falls behind a scene that
+// grows steadily, and few enough that the spare memory stays small (a few
+// megabytes for all the sizes a scene uses).
+inline constexpr size_t kReadyPerSize = 2;
+
 // Throws std::bad_alloc when no memory can be had.
 void *take(size_t bytes);
 void give(void *block, size_t bytes) noexcept;

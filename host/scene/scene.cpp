@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace sowfield::host {
 
@@ -162,6 +163,22 @@ void Layer::reserve(uint64_t points, uint64_t polygons, uint64_t polygon_corners
 }
 
 // -------------------------------------------------------------------- Scene
+
+namespace {
+
+// Whole blocks of an array of `count` elements.
+template <class Array>
+uint64_t blocks_of(uint64_t count) {
+    constexpr uint64_t block = Array::kBlock;
+    return (count + block - 1) / block * block * sizeof(decltype(std::declval<Array &>()[0]));
+}
+
+}  // namespace
+
+uint64_t Layer::storage_bytes(uint64_t points, uint64_t polygons, uint64_t corners) {
+    return blocks_of<decltype(positions_)>(points) + blocks_of<decltype(polygon_spans_)>(polygons) +
+           blocks_of<decltype(polygon_attrs_)>(polygons) + blocks_of<decltype(corners_)>(corners);
+}
 
 Scene::Scene() {
     surfaces_.emplace_back("Default");

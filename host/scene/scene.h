@@ -127,6 +127,12 @@ public:
     // Number of points that carry a value.
     uint64_t value_count() const { return value_count_; }
 
+    // The storage of one block of a map of this dimension: the unit in which
+    // a map grows (for estimates of memory).
+    static constexpr uint64_t block_bytes(int dimension) {
+        return kBitWords * sizeof(uint64_t) + uint64_t{kBlockPoints} * static_cast<uint64_t>(dimension) * sizeof(float);
+    }
+
     // Forgets every value of points at and after `point_count` (rollback).
     void truncate(uint32_t point_count);
 
@@ -213,6 +219,11 @@ public:
 
     // Drops points and polygons at and after these counts, and their values.
     void truncate(uint32_t points, uint32_t polygons);
+
+    // The storage a layer of these counts takes, in the whole blocks its
+    // arrays allocate (vertex maps apart: see VertexMap::block_bytes), so
+    // that an estimate of memory need not know the layout.
+    static uint64_t storage_bytes(uint64_t points, uint64_t polygons, uint64_t corners);
 
     // Capacity hints for a known final size; optional.
     void reserve(uint64_t points, uint64_t polygons, uint64_t polygon_corners);
