@@ -10,6 +10,7 @@
 
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
+#include "io/gltf_matrix.h"
 #include "io/gltf_record.h"
 #include "sowfield_host.h"
 
@@ -243,7 +244,7 @@ std::vector<MeshPlacement> mesh_placements(const tinygltf::Model &model, int ind
             const Value &value = node.extras.Get(detail::gltf::kRecord).Get(kIndexMap);
             if (value.IsNumber()) clone_index = static_cast<float>(value.GetNumberAsDouble());
         }
-        return {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, clone_index}};
+        return {{kIdentity, clone_index}};
     }
     const Value &attributes = found->second.Get("attributes");
     if (!attributes.IsObject()) fail(where + ": " + kExtension + " without attributes");
