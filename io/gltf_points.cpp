@@ -138,6 +138,18 @@ bool PointReader::plain_elements(int accessor) const {
            type == TINYGLTF_TYPE_VEC4;
 }
 
+// Spots are positions and morphs displacements: both follow the node (a
+// placed clone's spots stay as they are).
+void PointReader::follow_node(uint32_t type, const Matrix &world, float *value) const {
+    if (type == SF_VMAP_SPOT && !placing_clones_) {
+        const host::Vec3 p = transform_point(world, {value[0], value[1], value[2]});
+        for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(p[c]);
+    } else if (type == SF_VMAP_MORF) {
+        const host::Vec3 d = transform_vector(world, {value[0], value[1], value[2]});
+        for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(d[c]);
+    }
+}
+
 void PointReader::add_values(uint32_t type, const std::string &name, int accessor, const PointSet &set,
                              const std::vector<Run> &missing, bool recorded, bool flip_v, const Matrix &world,
                              const std::string &where) {
@@ -155,7 +167,6 @@ void PointReader::add_values(uint32_t type, const std::string &name, int accesso
     if (type == SF_VMAP_MORF && dimension != 3 && !recorded) fail_(what + ": a morph target needs three components");
     if (flip_v && dimension != 2) fail_(what + ": texture coordinates need two components");
     host::VertexMap &map = layer_.add_vmap(type, name, dimension);
-    // Spots are positions and morphs displacements: both follow the node.
     const bool moved = world != kIdentity && dimension == 3;
     uint64_t previous_end = 0;
     size_t run = 0;
@@ -172,13 +183,7 @@ void PointReader::add_values(uint32_t type, const std::string &name, int accesso
         float value[4];
         values.read(v, value);
         if (flip_v) value[1] = 1.0f - value[1];
-        if (moved && type == SF_VMAP_SPOT && !placing_clones_) {
-            const host::Vec3 p = transform_point(world, {value[0], value[1], value[2]});
-            for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(p[c]);
-        } else if (moved && type == SF_VMAP_MORF) {
-            const host::Vec3 d = transform_vector(world, {value[0], value[1], value[2]});
-            for (size_t c = 0; c < 3; ++c) value[c] = static_cast<float>(d[c]);
-        }
+        if (moved) follow_node(type, world, value);
         for (int c = 0; c < dimension; ++c)
             if (!std::isfinite(value[c]))
                 fail_(what + ": vertex " + std::to_string(v) + " has a value that is not finite");

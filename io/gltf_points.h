@@ -52,6 +52,7 @@ private:
     void add_morph_maps(const tinygltf::Mesh &mesh, const tinygltf::Primitive &primitive, const PointSet &set,
                         const std::string &where);
     bool plain_elements(int accessor) const;
+    void follow_node(uint32_t type, const Matrix &world, float *value) const;
     void add_values(uint32_t type, const std::string &name, int accessor, const PointSet &set,
                     const std::vector<Run> &missing, bool recorded, bool flip_v, const Matrix &world,
                     const std::string &where);
