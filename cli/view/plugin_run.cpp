@@ -23,7 +23,7 @@ RunPlugin plugin_run(const host::PluginLibrary &library) {
     return [&library](host::Scene &scene, BrowserFace &face,
                       const std::function<void(const std::vector<ProgressBar> &)> &progress) {
         std::vector<ProgressBar> bars;
-        const auto on_progress = [&](const host::MonitorProgress &monitor) {
+        const host::MonitorService::Observer on_progress = [&](const host::MonitorProgress &monitor) {
             auto bar = std::find_if(bars.begin(), bars.end(), [&](const ProgressBar &b) { return b.title == monitor.title; });
             if (bar == bars.end()) bar = bars.insert(bars.end(), {monitor.title, monitor.caption});
             bar->caption = monitor.caption;
@@ -35,7 +35,7 @@ RunPlugin plugin_run(const host::PluginLibrary &library) {
         std::ostringstream info, errors;
         const host::PluginRun run = host::run_plugin(
             library.server(SF_MESH_EDIT_CLASS, "Sowfield"), scene,
-            {.host = {.info_out = &info, .error_out = &errors, .on_progress = on_progress}, .face = &face});
+            {.host = {.info_out = &info, .error_out = &errors, .on_progress = &on_progress}, .face = &face});
 
         RunReport report;
         for (const host::Message &message : run.messages) report.messages.push_back(message_json(message));

@@ -39,7 +39,8 @@ Host::Host(Scene &scene, HostOptions options)
       messages_(options.info_out != nullptr ? *options.info_out : std::cout,
                 options.error_out != nullptr ? *options.error_out : std::cerr),
       scene_objects_(scene),
-      monitors_(log_, options.progress == ProgressStyle::terminal, options.on_progress),
+      monitors_(log_, options.progress == ProgressStyle::terminal,
+                options.on_progress != nullptr ? *options.on_progress : MonitorService::Observer{}),
       panels_(log_) {}
 
 Host::~Host() = default;

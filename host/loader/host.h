@@ -42,8 +42,9 @@ struct HostOptions {
     std::ostream *info_out = nullptr;   // info messages; null: standard output
     std::ostream *error_out = nullptr;  // error messages; null: standard error
     // Told of the progress monitors' changes, on the run's thread (a
-    // graphical front end draws them); may be empty.
-    MonitorService::Observer on_progress = {};
+    // graphical front end draws them); may be null. Held by pointer so the
+    // options stay a plain record: the caller keeps the observer for the run.
+    const MonitorService::Observer *on_progress = nullptr;
 };
 
 class Host {

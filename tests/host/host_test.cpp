@@ -173,8 +173,8 @@ TEST_F(HostTest, MonitorCallsAreCountedAndForeignMonitorsRecorded) {
 
 TEST_F(HostTest, ProgressObserverHearsTheStartEachThousandthAndTheEnd) {
     std::vector<MonitorProgress> heard;
-    Host observed{world.scene, {.info_out = &info, .error_out = &errors,
-                                .on_progress = [&](const MonitorProgress &p) { heard.push_back(p); }}};
+    const MonitorService::Observer hear = [&](const MonitorProgress &p) { heard.push_back(p); };
+    Host observed{world.scene, {.info_out = &info, .error_out = &errors, .on_progress = &hear}};
     script() = [](const PluginSide &p) {
         const auto *monitors = p.service<sf_monitor_service>(SF_MONITOR_SERVICE_NAME);
         sf_monitor *m = monitors->monitor_create("Hello", "Randomising positions...");
