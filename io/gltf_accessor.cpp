@@ -106,4 +106,35 @@ const unsigned char *AccessorView::range(const tinygltf::Model &model, int view_
     return buffer.data() + view.byteOffset + offset;
 }
 
+namespace {
+
+int accessor_type(int components) {
+    switch (components) {
+        case 1: return TINYGLTF_TYPE_SCALAR;
+        case 2: return TINYGLTF_TYPE_VEC2;
+        case 3: return TINYGLTF_TYPE_VEC3;
+        default: return TINYGLTF_TYPE_VEC4;
+    }
+}
+
+}  // namespace
+
+int append_accessor(tinygltf::Model &model, uint64_t &binary_size, int components, uint64_t count, int target,
+                    int component_type) {
+    tinygltf::BufferView view;
+    view.buffer = 0;
+    view.byteOffset = binary_size;
+    view.byteLength = count * static_cast<uint64_t>(components) * 4;
+    if (target != 0) view.target = target;
+    binary_size += view.byteLength;
+    model.bufferViews.push_back(view);
+    tinygltf::Accessor accessor;
+    accessor.bufferView = static_cast<int>(model.bufferViews.size() - 1);
+    accessor.componentType = component_type;
+    accessor.count = count;
+    accessor.type = accessor_type(components);
+    model.accessors.push_back(std::move(accessor));
+    return static_cast<int>(model.accessors.size() - 1);
+}
+
 }  // namespace sowfield::io::detail

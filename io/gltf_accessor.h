@@ -86,4 +86,11 @@ private:
     std::vector<unsigned char> dense_;  // a sparse accessor made whole
 };
 
+// Appends an accessor of `count` elements of `components` four-byte values
+// over a new, tightly packed view of buffer 0 that starts at `binary_size`,
+// and advances `binary_size` past it. `target` 0 leaves the view's target
+// unset. Gives the accessor's index.
+int append_accessor(tinygltf::Model &model, uint64_t &binary_size, int components, uint64_t count, int target = 0,
+                    int component_type = TINYGLTF_COMPONENT_TYPE_FLOAT);
+
 }  // namespace sowfield::io::detail

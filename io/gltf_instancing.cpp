@@ -66,30 +66,14 @@ private:
         return Value(std::move(extras));
     }
 
-    static int add_accessor(tinygltf::Model &model, int type, int components, uint64_t count, uint64_t &binary_size) {
-        tinygltf::BufferView view;
-        view.buffer = 0;
-        view.byteOffset = binary_size;
-        view.byteLength = count * static_cast<uint64_t>(components) * sizeof(float);
-        binary_size += view.byteLength;
-        model.bufferViews.push_back(view);
-        tinygltf::Accessor accessor;
-        accessor.bufferView = static_cast<int>(model.bufferViews.size() - 1);
-        accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
-        accessor.count = count;
-        accessor.type = type;
-        model.accessors.push_back(std::move(accessor));
-        return static_cast<int>(model.accessors.size() - 1);
-    }
-
     // Laid out in the order write_binary writes.
     void describe_gpu(tinygltf::Model &model, int mesh, uint64_t &binary_size) const {
         const uint64_t count = instances_.placed.size();
         Value::Object attributes;
-        attributes["TRANSLATION"] = Value(add_accessor(model, TINYGLTF_TYPE_VEC3, 3, count, binary_size));
-        attributes["ROTATION"] = Value(add_accessor(model, TINYGLTF_TYPE_VEC4, 4, count, binary_size));
-        attributes["SCALE"] = Value(add_accessor(model, TINYGLTF_TYPE_VEC3, 3, count, binary_size));
-        attributes[kIndexAttribute] = Value(add_accessor(model, TINYGLTF_TYPE_SCALAR, 1, count, binary_size));
+        attributes["TRANSLATION"] = Value(detail::append_accessor(model, binary_size, 3, count));
+        attributes["ROTATION"] = Value(detail::append_accessor(model, binary_size, 4, count));
+        attributes["SCALE"] = Value(detail::append_accessor(model, binary_size, 3, count));
+        attributes[kIndexAttribute] = Value(detail::append_accessor(model, binary_size, 1, count));
         Value::Object extension;
         extension["attributes"] = Value(std::move(attributes));
         tinygltf::Node node;

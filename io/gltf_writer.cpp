@@ -27,6 +27,7 @@
 
 #include "io/crease_normals.h"
 #include "io/format_io.h"
+#include "io/gltf_accessor.h"
 #include "io/gltf_vertices.h"
 #include "io/gltf_record.h"
 #include "sowfield_version.h"
@@ -87,15 +88,6 @@ struct PrimitivePlan {
     bool fanned = false;  // some polygon has more than three points
     bool smooth = false;  // written with normals
 };
-
-int accessor_type(int components) {
-    switch (components) {
-        case 1: return TINYGLTF_TYPE_SCALAR;
-        case 2: return TINYGLTF_TYPE_VEC2;
-        case 3: return TINYGLTF_TYPE_VEC3;
-        default: return TINYGLTF_TYPE_VEC4;
-    }
-}
 
 // Where the bytes go: straight into the buffer of the file that holds them
 // (the GLB itself, or the .bin beside a .gltf).
@@ -524,20 +516,7 @@ private:
     // element is 4-byte, so each view starts aligned.
     int add_accessor(tinygltf::Model &model, int components, uint64_t count, int target,
                      int component_type = TINYGLTF_COMPONENT_TYPE_FLOAT) {
-        tinygltf::BufferView view;
-        view.buffer = 0;
-        view.byteOffset = binary_size_;
-        view.byteLength = count * static_cast<uint64_t>(components) * 4;
-        if (target != 0) view.target = target;
-        binary_size_ += view.byteLength;
-        model.bufferViews.push_back(view);
-        tinygltf::Accessor accessor;
-        accessor.bufferView = static_cast<int>(model.bufferViews.size() - 1);
-        accessor.componentType = component_type;
-        accessor.count = count;
-        accessor.type = accessor_type(components);
-        model.accessors.push_back(std::move(accessor));
-        return static_cast<int>(model.accessors.size() - 1);
+        return detail::append_accessor(model, binary_size_, components, count, target, component_type);
     }
 
     std::string serialise(const tinygltf::Model &model) const {
