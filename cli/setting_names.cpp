@@ -112,10 +112,7 @@ public:
 
     bool parse_error(std::size_t position, const std::string & /*last_token*/,
                      const nlohmann::detail::exception &failure) override {
-        std::string reason = failure.what();
-        // Drop the library's "[json.exception.parse_error.101] " prefix.
-        if (const std::size_t end = reason.find("] "); reason.starts_with("[json.") && end != std::string::npos)
-            reason.erase(0, end + 2);
+        const std::string reason = host::without_exception_name(failure.what());
         error = prefix() + "malformed JSON near line " + std::to_string(line_at(position)) + ": " + reason;
         return false;
     }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/common/text.h"
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
 #include "io/gltf_instancing.h"
@@ -48,6 +49,15 @@ std::string one_line(std::string text) {
     for (char &c : text)
         if (c == '\n' || c == '\r') c = ' ';
     while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// The glTF library's refusal as a user reads it: one line, JSON faults named
+// as such and without the JSON library's exception name.
+std::string loader_message(const std::string &error) {
+    const std::string text = one_line(error);
+    if (text == "JSON string too short.") return "not valid JSON: the file ends too soon";
+    if (text.starts_with("[json.")) return "not valid JSON: " + host::without_exception_name(text);
     return text;
 }
 
@@ -92,7 +102,7 @@ private:
             binary ? loader.LoadBinaryFromMemory(&model_, &error, &warning,
                                                  reinterpret_cast<const unsigned char *>(bytes.data()), length, base)
                    : loader.LoadASCIIFromString(&model_, &error, &warning, bytes.data(), length, base);
-        if (!loaded) failure_(error.empty() ? "not a glTF file" : one_line(error));
+        if (!loaded) failure_(error.empty() ? "not a glTF file" : loader_message(error));
     }
 
     // Each instance of the node's mesh as real geometry; placed clones of our

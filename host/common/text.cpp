@@ -28,4 +28,10 @@ std::string hex(uint64_t value, int digits) {
     return "0x" + text;
 }
 
+std::string without_exception_name(std::string text) {
+    if (const std::size_t end = text.find("] "); text.starts_with("[json.") && end != std::string::npos)
+        text.erase(0, end + 2);
+    return text;
+}
+
 }  // namespace sowfield::host

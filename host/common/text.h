@@ -23,4 +23,9 @@ bool equal_ignoring_case(std::string_view a, std::string_view b);
 // `digits` digits.
 std::string hex(uint64_t value, int digits = 1);
 
+// A JSON library's error text without its exception's name (the
+// "[json.exception.parse_error.101] " in front): what a user needs is the
+// reason, not the library's class.
+std::string without_exception_name(std::string text);
+
 }  // namespace sowfield::host

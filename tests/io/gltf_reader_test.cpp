@@ -159,6 +159,16 @@ TEST(GltfRejects, AnIndexBeyondTheVertices) {
     EXPECT_EQ(load_error(folder, gltf), "mesh 0 primitive 0: index 7 refers to vertex 5, but only 5 exist");
 }
 
+TEST(GltfRejects, TextThatIsNotJsonInPlainWords) {
+    ScratchFolder folder;
+    host::Scene scene;
+    const std::string cut = error_of([&] { io::read_mesh_file(folder.write("cut.gltf", R"({"asset":)"), scene); });
+    EXPECT_NE(cut.find(": not valid JSON: parse error at line 1"), std::string::npos) << cut;
+    EXPECT_EQ(cut.find("json.exception"), std::string::npos) << cut;
+    const std::string brace = error_of([&] { io::read_mesh_file(folder.write("brace.gltf", "{"), scene); });
+    EXPECT_TRUE(brace.ends_with(": not valid JSON: the file ends too soon")) << brace;
+}
+
 TEST(GltfRejects, AnUnknownRequiredExtension) {
     ScratchFolder folder;
     nlohmann::json gltf = small_gltf(folder);
