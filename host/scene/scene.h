@@ -19,6 +19,7 @@
 
 #include "host/scene/block_array.h"
 #include "host/scene/block_pool.h"
+#include "host/scene/surface_look.h"
 
 namespace sowfield::host {
 
@@ -251,16 +252,6 @@ private:
     std::vector<uint32_t> type_codes_;     // interned polygon type codes
     uint32_t last_type_index_ = 0;
     std::vector<std::unique_ptr<VertexMap>> vmaps_;
-};
-
-// What a mesh file said about a surface beyond its name (a material's
-// colours and textures), kept for the writers to put back. Only the file
-// formats know what is inside; the host keeps it as it came.
-class SurfaceLook {
-public:
-    virtual ~SurfaceLook() = default;
-    // One line for people, such as "base colour 0.2 0.6 0.1, roughness 0.8".
-    virtual std::string summary() const = 0;
 };
 
 // A surface's keepings: its look, and whether it came with normals (its
