@@ -91,6 +91,7 @@ private:
     int32_t cell_coord(double v, int axis) const;
     size_t cell_of(const Point &p) const;
     void make_cells();
+    std::vector<uint32_t> nodes_by_x() const;
     void enter(const Point &p);
 
     std::vector<clone_site> nodes_;  // in the order the sites were added
