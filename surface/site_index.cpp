@@ -278,9 +278,31 @@ clone_site *site_index::link() {
     }
     for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted]);
 
-    for (size_t k = 0; k + 1 < order.size(); ++k) nodes_[order[k]].next = &nodes_[order[k + 1]];
-    nodes_[order.back()].next = nullptr;
-    return &nodes_[order.front()];
+    // The nodes move into list order, so that whoever walks the list reads
+    // memory front to back instead of jumping about.
+    std::vector<clone_site> linked;
+    linked.reserve(order.size());
+    for (const size_t node : order) linked.push_back(nodes_[node]);
+    nodes_.swap(linked);
+    for (size_t k = 0; k + 1 < nodes_.size(); ++k) nodes_[k].next = &nodes_[k + 1];
+    nodes_.back().next = nullptr;
+    restate_insertion_order();
+    return nodes_.data();
+}
+
+// A list made by sorted insertions comes out the same when its sites are
+// inserted again one by one in list order, so the nodes, now in list order,
+// are taken for the order of insertion: later sites and links go on from it.
+void site_index::restate_insertion_order() {
+    unordered_.clear();
+    max_x_ = kMinusInfinity;
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        const double x = nodes_[i].position.x;
+        if (std::isnan(x))
+            unordered_.push_back({i, max_x_});
+        else if (x > max_x_)
+            max_x_ = x;
+    }
 }
 
 }  // namespace sowfield

@@ -64,7 +64,13 @@ TEST(SiteIndexLink, SameOrderAsInsertingIntoTheSortedList) {
             index.add(p).polygon_index = static_cast<int32_t>(list.insert(p));
         }
         ASSERT_EQ(linked_order(index), list.order()) << "trial " << trial;
-        // Linking again gives the same list.
+        // Linking again gives the same list, and sites added after a link
+        // go where inserting them into the list would put them.
+        ASSERT_EQ(linked_order(index), list.order()) << "trial " << trial;
+        for (int32_t i = 0; i < 5; ++i) {
+            const Point p{awkward(d, -3, 3, odd_share), d.in(0, 1), d.in(0, 1)};
+            index.add(p).polygon_index = static_cast<int32_t>(list.insert(p));
+        }
         ASSERT_EQ(linked_order(index), list.order()) << "trial " << trial;
     }
 }
