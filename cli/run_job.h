@@ -36,7 +36,7 @@ struct RunOptions {
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
-    double crease_angle = 60.0;  // degrees, for the normals of smooth surfaces
+    double crease_angle = 60.0;               // degrees, for the normals of smooth surfaces
     std::optional<int64_t> clock;             // the calendar time the plug-in is given
     std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };
@@ -69,6 +69,10 @@ public:
     // answers, then saves and writes as the options say.
     int run(host::Scene &scene, std::vector<host::PanelAnswer> answers);
 
+    // Adds warnings to the summary and, unless --no-warnings, reports them
+    // on standard error ("sowfield: warning: message").
+    void warn(const std::vector<std::string> &warnings);
+
     // Reports a failure on standard error ("sowfield: message") and returns `code`.
     int fail(int code, const std::string &message);
 
@@ -88,7 +92,8 @@ private:
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
                      const host::PanelSnapshot &accepted);
-    void write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
+    std::vector<std::filesystem::path> write_instanced(const host::Scene &scene, uint32_t first_point,
+                                                       uint32_t first_polygon, io::WriteRange range,
                          std::string_view provenance_json);
 
     const RunOptions &options_;
