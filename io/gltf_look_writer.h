@@ -1,0 +1,71 @@
+// The materials of a glTF file being written: one per surface its primitives
+// use, shared by every mesh of the file. A surface with a look (see
+// host/scene/surface_look.h) gets it whole: factors, textures with their
+// samplers and images, alpha, sides, extensions and extras; one without gets
+// a plain material with its name. Each image is written once however many
+// textures use it: inside a GLB as a buffer view after all other data, beside
+// a .gltf as a file of its own named after the output, which appears with
+// the .gltf or not at all.
+#pragma once
+
+#include <tiny_gltf.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "host/scene/scene.h"
+#include "io/atomic_file.h"
+
+namespace sowfield::io::detail {
+
+class GltfMaterials {
+public:
+    // `binary`: the images go into the GLB's buffer; otherwise into files
+    // beside `out`'s target.
+    GltfMaterials(const host::Scene &scene, const AtomicFile &out, bool binary)
+        : scene_(scene), out_(out), binary_(binary) {}
+
+    // The material of `surface` in `model`, added on first use.
+    int material_for(tinygltf::Model &model, uint32_t surface);
+
+    // Once every mesh is described: the images' buffer views (GLB) from
+    // `binary_size` on, which it advances, and the extensions the materials
+    // use.
+    void finish(tinygltf::Model &model, uint64_t &binary_size);
+
+    // The images' bytes in the order of their buffer views (GLB), each padded
+    // to a multiple of four bytes.
+    void write_images(const std::function<void(const void *, size_t)> &write) const;
+    // The image files beside a .gltf, each attached to `out`.
+    void attach_image_files(AtomicFile &out) const;
+
+private:
+    int texture_for(tinygltf::Model &model, const host::LookTexture &texture);
+    int image_for(tinygltf::Model &model, const std::shared_ptr<const host::LookImage> &image);
+    int sampler_for(tinygltf::Model &model, const host::LookSampler &sampler);
+    template <class Info>
+    void fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture, Info &info);
+    void describe_look(tinygltf::Model &model, const host::SurfaceLook &look, tinygltf::Material &material);
+    tinygltf::Value parsed(const std::string &json, const std::string &what) const;
+    void renumber_textures(tinygltf::Model &model, tinygltf::Value &value, const host::SurfaceLook &look);
+    void note_extensions(const tinygltf::Value &extensions);
+    std::string image_file_name(const host::LookImage &image, size_t index);
+
+    const host::Scene &scene_;
+    const AtomicFile &out_;
+    bool binary_;
+    std::map<uint32_t, int> material_of_;
+    std::map<const host::LookImage *, int> image_of_;
+    std::map<std::tuple<int, int, int, int>, int> sampler_of_;
+    std::map<std::pair<int, int>, int> texture_of_;  // by image and sampler
+    std::vector<std::shared_ptr<const host::LookImage>> images_;  // in image order
+    std::vector<std::string> file_names_;                          // .gltf: each image's file
+    std::set<std::string> extensions_used_;
+};
+
+}  // namespace sowfield::io::detail
