@@ -55,22 +55,23 @@ bool texture_reference(const std::string &key, const Value &value) {
 
 }  // namespace
 
-int GltfMaterials::material_for(tinygltf::Model &model, uint32_t surface) {
-    const auto known = material_of_.find(surface);
+int GltfMaterials::material_for(tinygltf::Model &model, uint32_t surface, unsigned uv_sets) {
+    const std::shared_ptr<const host::SurfaceLook> &look = scene_.surface_keeping(surface).look;
+    if (!look) uv_sets = 0;  // a plain material is the same for every mesh
+    const auto known = material_of_.find({surface, uv_sets});
     if (known != material_of_.end()) return known->second;
     const std::string &name = scene_.surface_name(surface);
     if (!gltf::valid_utf8(name)) out_.fail("the name of surface " + std::to_string(surface) + " is not valid UTF-8");
     tinygltf::Material material;
     material.name = name;
-    if (const std::shared_ptr<const host::SurfaceLook> &look = scene_.surface_keeping(surface).look)
-        describe_look(model, *look, material);
+    if (look) describe_look(model, *look, uv_sets, material);
     const int index = static_cast<int>(model.materials.size());
     model.materials.push_back(std::move(material));
-    material_of_[surface] = index;
+    material_of_[{surface, uv_sets}] = index;
     return index;
 }
 
-void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLook &look,
+void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLook &look, unsigned uv_sets,
                                   tinygltf::Material &material) {
     tinygltf::PbrMetallicRoughness &pbr = material.pbrMetallicRoughness;
     pbr.baseColorFactor.assign(look.base_colour.begin(), look.base_colour.end());
@@ -81,16 +82,16 @@ void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLoo
     // The cutoff means something only to a mask.
     material.alphaCutoff = look.alpha_mode == host::AlphaMode::mask ? look.alpha_cutoff : 0.5;
     material.doubleSided = look.double_sided;
-    fill_slot(model, look.base_colour_texture, pbr.baseColorTexture);
-    fill_slot(model, look.metallic_roughness_texture, pbr.metallicRoughnessTexture);
-    fill_slot(model, look.normal_texture, material.normalTexture);
+    fill_slot(model, look.base_colour_texture, uv_sets, pbr.baseColorTexture);
+    fill_slot(model, look.metallic_roughness_texture, uv_sets, pbr.metallicRoughnessTexture);
+    fill_slot(model, look.normal_texture, uv_sets, material.normalTexture);
     if (look.normal_texture) material.normalTexture.scale = look.normal_texture->scale;
-    fill_slot(model, look.occlusion_texture, material.occlusionTexture);
+    fill_slot(model, look.occlusion_texture, uv_sets, material.occlusionTexture);
     if (look.occlusion_texture) material.occlusionTexture.strength = look.occlusion_texture->scale;
-    fill_slot(model, look.emissive_texture, material.emissiveTexture);
+    fill_slot(model, look.emissive_texture, uv_sets, material.emissiveTexture);
     if (!look.extensions_json.empty()) {
         Value extensions = parsed(look.extensions_json, "extensions");
-        renumber_textures(model, extensions, look);
+        renumber_textures(model, extensions, look, uv_sets);
         for (const std::string &name : extensions.Keys()) extensions_used_.insert(name);
         note_extensions(extensions);
         material.extensions = extension_map(extensions);
@@ -99,8 +100,10 @@ void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLoo
 }
 
 template <class Info>
-void GltfMaterials::fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture, Info &info) {
-    if (!texture || !texture->image) return;
+void GltfMaterials::fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture,
+                              unsigned uv_sets, Info &info) {
+    if (!texture || !texture->image || texture->tex_coord < 0 || static_cast<unsigned>(texture->tex_coord) >= uv_sets)
+        return;
     info.index = texture_for(model, *texture);
     info.texCoord = texture->tex_coord;
     if (!texture->extensions_json.empty()) {
@@ -125,25 +128,38 @@ Value GltfMaterials::parsed(const std::string &json, const std::string &what) co
 }
 
 // The look's extension textures, written as textures of the file: each
-// reference's "index" (a place in the look's list) becomes the texture's.
-void GltfMaterials::renumber_textures(tinygltf::Model &model, Value &value, const host::SurfaceLook &look) {
+// reference's "index" (a place in the look's list) becomes the texture's; a
+// reference to a UV set the mesh lacks is left out.
+void GltfMaterials::renumber_textures(tinygltf::Model &model, Value &value, const host::SurfaceLook &look,
+                                      unsigned uv_sets) {
     if (value.IsArray()) {
-        for (Value &item : value.Get<Value::Array>()) renumber_textures(model, item, look);
+        for (Value &item : value.Get<Value::Array>()) renumber_textures(model, item, look, uv_sets);
         return;
     }
     if (!value.IsObject()) return;
-    for (auto &[key, member] : value.Get<Value::Object>()) {
+    Value::Object &members = value.Get<Value::Object>();
+    for (auto entry = members.begin(); entry != members.end();) {
+        auto &[key, member] = *entry;
         if (!texture_reference(key, member)) {
-            renumber_textures(model, member, look);
+            renumber_textures(model, member, look, uv_sets);
+            ++entry;
             continue;
         }
         Value::Object &info = member.Get<Value::Object>();
+        const Value &tex_coord = info["texCoord"];
+        if (uv_sets == 0 || (tex_coord.IsInt() && (tex_coord.Get<int>() < 0 ||
+                                                   static_cast<unsigned>(tex_coord.Get<int>()) >= uv_sets))) {
+            entry = members.erase(entry);
+            continue;
+        }
+        if (tex_coord.Type() == tinygltf::NULL_TYPE) info.erase("texCoord");
         const int place = info["index"].Get<int>();
         if (place < 0 || static_cast<size_t>(place) >= look.extension_textures.size() ||
             !look.extension_textures[static_cast<size_t>(place)].image)
             out_.fail("a material's extension refers to texture " + std::to_string(place) + " of its " +
                       std::to_string(look.extension_textures.size()));
         info["index"] = Value(texture_for(model, look.extension_textures[static_cast<size_t>(place)]));
+        ++entry;
     }
 }
 

@@ -30,8 +30,10 @@ public:
     GltfMaterials(const host::Scene &scene, const AtomicFile &out, bool binary)
         : scene_(scene), out_(out), binary_(binary) {}
 
-    // The material of `surface` in `model`, added on first use.
-    int material_for(tinygltf::Model &model, uint32_t surface);
+    // The material of `surface` in `model` for a mesh of `uv_sets` UV sets
+    // (TEXCOORD_0 to TEXCOORD_n-1), added on first use. A texture needs its
+    // UV set: one the mesh lacks is left out of the material.
+    int material_for(tinygltf::Model &model, uint32_t surface, unsigned uv_sets);
 
     // Once every mesh is described: the images' buffer views (GLB) from
     // `binary_size` on, which it advances, and the extensions the materials
@@ -49,17 +51,20 @@ private:
     int image_for(tinygltf::Model &model, const std::shared_ptr<const host::LookImage> &image);
     int sampler_for(tinygltf::Model &model, const host::LookSampler &sampler);
     template <class Info>
-    void fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture, Info &info);
-    void describe_look(tinygltf::Model &model, const host::SurfaceLook &look, tinygltf::Material &material);
+    void fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture, unsigned uv_sets,
+                   Info &info);
+    void describe_look(tinygltf::Model &model, const host::SurfaceLook &look, unsigned uv_sets,
+                       tinygltf::Material &material);
     tinygltf::Value parsed(const std::string &json, const std::string &what) const;
-    void renumber_textures(tinygltf::Model &model, tinygltf::Value &value, const host::SurfaceLook &look);
+    void renumber_textures(tinygltf::Model &model, tinygltf::Value &value, const host::SurfaceLook &look,
+                           unsigned uv_sets);
     void note_extensions(const tinygltf::Value &extensions);
     std::string image_file_name(const host::LookImage &image, size_t index);
 
     const host::Scene &scene_;
     const AtomicFile &out_;
     bool binary_;
-    std::map<uint32_t, int> material_of_;
+    std::map<std::pair<uint32_t, unsigned>, int> material_of_;  // by surface and UV sets
     std::map<const host::LookImage *, int> image_of_;
     std::map<std::tuple<int, int, int, int>, int> sampler_of_;
     std::map<std::pair<int, int>, int> texture_of_;  // by image and sampler

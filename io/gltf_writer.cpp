@@ -220,7 +220,6 @@ private:
     }
 
     void plan_maps() {
-        unsigned uv_count = 0;
         unsigned target_count = 0;
         unsigned color_count = 0;
         std::map<std::string, unsigned> attribute_count;  // by the attribute's first name
@@ -233,8 +232,8 @@ private:
             std::string exact_name;
             if (map.type() == SF_VMAP_TXUV && dimension == 2) {
                 plan.flip_v = true;
-                plan.attribute = "TEXCOORD_" + std::to_string(uv_count);
-                exact_name = "_UV_EXACT_" + std::to_string(uv_count++);
+                plan.attribute = "TEXCOORD_" + std::to_string(uv_sets_);
+                exact_name = "_UV_EXACT_" + std::to_string(uv_sets_++);
             } else if (map.type() == SF_VMAP_MORF && dimension == 3) {
                 plan.target = static_cast<int>(target_count++);
                 plan.min.assign(3, std::numeric_limits<double>::infinity());
@@ -473,7 +472,7 @@ private:
                                                    : TINYGLTF_MODE_TRIANGLES;
             primitive.indices = add_accessor(model, 1, plan.index_count, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER,
                                              TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
-            primitive.material = materials_->material_for(model, plan.surface);
+            primitive.material = materials_->material_for(model, plan.surface, uv_sets_);
             if (plan.fanned) {
                 Value::Object record;
                 record[gltf::kPolygonSizes] = Value(plan.sizes.values());
@@ -633,6 +632,7 @@ private:
     WriteSelection selection_;
     std::vector<double> position_min_, position_max_;
     std::vector<MapPlan> maps_;
+    unsigned uv_sets_ = 0;  // TEXCOORD_n written
     std::vector<PrimitivePlan> primitives_;
     CornerNormals corners_;
     GltfVertices vertices_;
