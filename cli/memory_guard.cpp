@@ -3,8 +3,32 @@
 #include <algorithm>
 
 #include "cli/size_text.h"
+#include "sowfield_host.h"
 
 namespace sowfield::cli {
+
+int32_t integer_setting(const host::PanelSnapshot &panel, std::string_view label, int32_t fallback) {
+    const host::ControlSnapshot *control = panel.find(label);
+    return control != nullptr && control->value.holds_integer ? control->value.integer : fallback;
+}
+
+MemoryRequest run_memory_request(const host::Scene &scene, const host::PanelSnapshot &accepted, OutputPlan output,
+                                 bool clones_only) {
+    const host::Layer &foreground = scene.layer(scene.foreground.front());
+    MemoryRequest request;
+    request.clone = measure_clone(scene, scene.background);
+    request.clones = integer_setting(accepted, "Number of Clones", 0);
+    request.auto_morph_maps = integer_setting(accepted, "Auto morph maps", 0);
+    request.foreground = &foreground;
+    for (uint32_t p = 0; p < foreground.polygon_count(); ++p)
+        if ((foreground.polygon_flags(p) & SF_POLY_SELECTED) != 0) {
+            ++request.target_polygons;
+            request.target_corners += foreground.polygon_points(p).size();
+        }
+    request.output = output;
+    request.clones_only = clones_only;
+    return request;
+}
 
 GuardVerdict check_memory(const MemoryRequest &request, const MemoryLimit &limit) {
     GuardVerdict verdict;

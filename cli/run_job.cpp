@@ -55,12 +55,6 @@ const sf_server_record &sowfield_server(const host::PluginLibrary &library) {
     return library.server(SF_MESH_EDIT_CLASS, "Sowfield");
 }
 
-// The value an integer control holds in a panel, or `fallback`.
-int32_t snapshot_integer(const host::PanelSnapshot &panel, std::string_view label, int32_t fallback) {
-    const host::ControlSnapshot *control = panel.find(label);
-    return control != nullptr && control->value.holds_integer ? control->value.integer : fallback;
-}
-
 OutputPlan output_plan(const RunOptions &options) {
     if (options.no_output || !options.output) return OutputPlan::none;
     switch (io::format_for(*options.output)) {
@@ -312,19 +306,7 @@ void Job::warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &a
 }
 
 int Job::guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted) {
-    const host::Layer &foreground = scene.layer(scene.foreground.front());
-    MemoryRequest request;
-    request.clone = measure_clone(scene, scene.background);
-    request.clones = snapshot_integer(accepted, "Number of Clones", 0);
-    request.auto_morph_maps = snapshot_integer(accepted, "Auto morph maps", 0);
-    request.foreground = &foreground;
-    for (uint32_t p = 0; p < foreground.polygon_count(); ++p)
-        if ((foreground.polygon_flags(p) & SF_POLY_SELECTED) != 0) {
-            ++request.target_polygons;
-            request.target_corners += foreground.polygon_points(p).size();
-        }
-    request.output = output_plan(options_);
-    request.clones_only = options_.clones_only;
+    const MemoryRequest request = run_memory_request(scene, accepted, output_plan(options_), options_.clones_only);
     summary_.clones = request.clones;
     summary_.memory = estimate_memory(request);
 
@@ -380,7 +362,7 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
         std::cerr << "sowfield: warning: the plug-in misused the host: " << violation << "\n";
 
     const std::optional<host::PanelOutcome> &outcome = run.panel;
-    if (outcome) summary_.clones = snapshot_integer(outcome->closing, "Number of Clones", 0);
+    if (outcome) summary_.clones = integer_setting(outcome->closing, "Number of Clones", 0);
     if (outcome) summary_.panel_errors = panel_errors(*outcome, face);
     if (!outcome) return fail(exit_refused, "the plug-in refused the run; nothing was added and nothing written");
     if (!summary_.panel_errors.empty())

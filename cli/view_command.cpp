@@ -16,6 +16,7 @@
 #include "cli/exit_codes.h"
 #include "cli/plugin_location.h"
 #include "cli/scene_inputs.h"
+#include "cli/view/memory_check.h"
 #include "cli/view/plugin_run.h"
 #include "cli/view/request_guard.h"
 #include "cli/view/view_server.h"
@@ -110,7 +111,10 @@ int run_view(const ViewOptions &options) {
         return fail(exit_usage, error.what());
     }
 
-    view::ViewSession session(scene, files, view::plugin_run(*library), nullptr);
+    const auto refuse_what_does_not_fit = [&scene](const host::PanelSnapshot &accepted) {
+        return view::memory_refusal(scene, accepted, available_memory());
+    };
+    view::ViewSession session(scene, files, view::plugin_run(*library), refuse_what_does_not_fit);
     view::ViewServer server(session, std::move(*page), view::new_access_token());
     try {
         server.bind(options.port);
