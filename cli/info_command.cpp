@@ -140,18 +140,21 @@ nlohmann::json layer_json(const host::Scene &scene, const host::Layer &layer) {
 
 int run_info(const fs::path &file, bool as_json) {
     host::Scene scene;
+    std::vector<std::string> warnings;
     try {
-        io::read_mesh_file(file, scene);
+        io::read_mesh_file(file, scene, &warnings);
     } catch (const io::MeshFileError &error) {
         std::cerr << "sowfield: " << error.what() << "\n";
         return exit_bad_input;
     }
+    for (const std::string &warning : warnings) std::cerr << "sowfield: warning: " << warning << "\n";
     std::error_code error;
     const auto bytes = fs::file_size(file, error);
     if (as_json) {
         nlohmann::json json = {{"file", file.string()}, {"bytes", error ? nlohmann::json() : nlohmann::json(bytes)}};
         json["layers"] = nlohmann::json::array();
         for (size_t l = 0; l < scene.layer_count(); ++l) json["layers"].push_back(layer_json(scene, scene.layer(l)));
+        json["warnings"] = warnings;
         std::cout << json.dump(2) << "\n";
         return exit_ok;
     }

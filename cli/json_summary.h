@@ -28,7 +28,7 @@ struct RunSummary {
     int64_t values_written = 0;  // vertex-map values written
     std::vector<host::Message> messages;  // shown by the plug-in, in order
     std::vector<std::string> panel_errors;
-    std::vector<std::string> warnings;  // before the run: settings that give surprising results
+    std::vector<std::string> warnings;  // before the run: what the reading went without, surprising settings
 
     // With --instances: the mode, clones written as instances and as real
     // geometry, and why those were not instanced (reason, clones).

@@ -140,7 +140,8 @@ void add_run_options(CLI::App &command, RunOptions &options, const std::string &
     command.add_flag("-q,--quiet", options.quiet, "No progress bars (the result line stays)");
     command.add_flag("--silent", options.silent, "No progress bars and no result line (warnings and errors stay)");
     command.add_flag("--no-warnings", options.no_warnings,
-                     "Do not warn about settings that give surprising results (--json still lists them)");
+                     "Do not warn about settings that give surprising results, nor about what the files were read "
+                     "without (a missing material library or image); --json still lists them");
     auto *json = command.add_flag("--json", options.json, "Print a machine-readable summary on standard output");
     command.add_flag("--force", options.force, "Run even when the memory guard says the result will not fit");
     command.add_option("--memory-limit", options.memory_limit,
@@ -300,9 +301,13 @@ std::optional<host::PanelOutcome> Job::preview(host::Scene &scene, const std::ve
 
 void Job::warn(const host::Scene &scene, const std::vector<host::PanelAnswer> &answers,
                const host::PanelSnapshot &accepted) {
-    summary_.warnings = run_warnings({accepted, answers, scene});
+    warn(run_warnings({accepted, answers, scene}));
+}
+
+void Job::warn(const std::vector<std::string> &warnings) {
+    summary_.warnings.insert(summary_.warnings.end(), warnings.begin(), warnings.end());
     if (options_.no_warnings) return;
-    for (const std::string &warning : summary_.warnings) std::cerr << "sowfield: warning: " << warning << "\n";
+    for (const std::string &warning : warnings) std::cerr << "sowfield: warning: " << warning << "\n";
 }
 
 int Job::guard_memory(host::Scene &scene, const host::PanelSnapshot &accepted) {

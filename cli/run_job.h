@@ -36,7 +36,7 @@ struct RunOptions {
     bool json = false;
     bool force = false;
     std::optional<std::string> memory_limit;  // instead of what the system reports free
-    double crease_angle = 60.0;  // degrees, for the normals of smooth surfaces
+    double crease_angle = 60.0;               // degrees, for the normals of smooth surfaces
     std::optional<int64_t> clock;             // the calendar time the plug-in is given
     std::optional<std::string> instances;     // "gpu" or "nodes": exact clones as instances (glTF only)
 };
@@ -68,6 +68,10 @@ public:
     // Runs the plug-in over `scene` (foreground and background set) with the
     // answers, then saves and writes as the options say.
     int run(host::Scene &scene, std::vector<host::PanelAnswer> answers);
+
+    // Adds warnings to the summary and, unless --no-warnings, reports them
+    // on standard error ("sowfield: warning: message").
+    void warn(const std::vector<std::string> &warnings);
 
     // Reports a failure on standard error ("sowfield: message") and returns `code`.
     int fail(int code, const std::string &message);

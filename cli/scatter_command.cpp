@@ -46,7 +46,9 @@ int run_scatter(const ScatterOptions &options, const CLI::App &command) {
 
     host::Scene scene;
     try {
-        job.summary().read_seconds = read_scene_inputs(options.scene, scene, !options.run.quiet && !options.run.silent);
+        const SceneRead read = read_scene_inputs(options.scene, scene, !options.run.quiet && !options.run.silent);
+        job.summary().read_seconds = read.seconds;
+        job.warn(read.warnings);
     } catch (const io::MeshFileError &error) {
         return job.finish(job.fail(exit_bad_input, error.what()));
     } catch (const SceneInputError &error) {

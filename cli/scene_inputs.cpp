@@ -80,15 +80,17 @@ void add_scene_inputs(CLI::App &command, SceneInputs &inputs) {
         ->allow_extra_args(false);
 }
 
-double read_scene_inputs(const SceneInputs &inputs, host::Scene &scene, bool progress) {
+SceneRead read_scene_inputs(const SceneInputs &inputs, host::Scene &scene, bool progress) {
+    SceneRead read;
     const auto start = std::chrono::steady_clock::now();
     {
         StageCaption reading(progress, "Reading " + std::to_string(inputs.files().size()) + " mesh files");
-        scene.foreground = {io::read_mesh_file(inputs.surface, scene)};
-        for (const fs::path &object : inputs.objects) scene.background.push_back(io::read_mesh_file(object, scene));
+        scene.foreground = {io::read_mesh_file(inputs.surface, scene, &read.warnings)};
+        for (const fs::path &object : inputs.objects)
+            scene.background.push_back(io::read_mesh_file(object, scene, &read.warnings));
         reading.end(true);
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    read.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     try {
         for (const std::string &argument : inputs.weight_ranges)
             if (const std::string error = apply_weight_range(scene, parse_weight_range(argument)); !error.empty())
@@ -99,7 +101,7 @@ double read_scene_inputs(const SceneInputs &inputs, host::Scene &scene, bool pro
     host::Layer &surface = scene.layer(scene.foreground.front());
     if (const std::string error = select_polygons(scene, surface, inputs.select, inputs.surface); !error.empty())
         throw SceneInputError(error);
-    return seconds;
+    return read;
 }
 
 }  // namespace sowfield::cli

@@ -36,11 +36,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What reading the files gave besides the scene.
+struct SceneRead {
+    double seconds = 0;                 // spent reading
+    std::vector<std::string> warnings;  // what the files' reading went on without
+};
+
 // Reads the files into `scene` (foreground and background set; with a
 // caption on a terminal when `progress`), remaps the weight ranges and
-// selects the polygons that receive clones. Returns the seconds spent
-// reading. Throws io::MeshFileError for a file that cannot be read,
-// SceneInputError for --select or --weight-range.
-double read_scene_inputs(const SceneInputs &inputs, host::Scene &scene, bool progress);
+// selects the polygons that receive clones. Throws io::MeshFileError for a
+// file that cannot be read, SceneInputError for --select or --weight-range.
+SceneRead read_scene_inputs(const SceneInputs &inputs, host::Scene &scene, bool progress);
 
 }  // namespace sowfield::cli

@@ -104,7 +104,9 @@ int run_view(const ViewOptions &options) {
 
     host::Scene scene;
     try {
-        files.read_seconds = read_scene_inputs(options.scene, scene, true);
+        const SceneRead read = read_scene_inputs(options.scene, scene, true);
+        files.read_seconds = read.seconds;
+        for (const std::string &warning : read.warnings) std::cerr << "sowfield: warning: " << warning << "\n";
     } catch (const io::MeshFileError &error) {
         return fail(exit_bad_input, error.what());
     } catch (const SceneInputError &error) {

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/scene/scene.h"
 #include "io/atomic_file.h"
@@ -24,6 +25,11 @@ namespace sowfield::io::detail {
 // Throws MeshFileError "Error loading <path>: <detail>".
 [[noreturn]] void fail_loading(const std::filesystem::path &path, const std::string &detail);
 
+// What a reader went on without, one line each ("<path>: <detail>"); the
+// dispatcher hands them on once the whole read has succeeded.
+using ReadWarnings = std::vector<std::string>;
+void warn_loading(ReadWarnings &warnings, const std::filesystem::path &path, const std::string &detail);
+
 // Marks the surfaces as having come with normals; readers call it once the
 // whole file has been read, so a file that fails marks nothing.
 void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces);
@@ -32,12 +38,11 @@ void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces);
 // becomes a MeshFileError and leaves no file.
 void write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write);
 
-void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
-void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range,
-               WriteStyle style);
+void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings);
+void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, WriteStyle style);
 
 // Reads .gltf and .glb alike: the content, not the extension, tells which.
-void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer);
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings);
 // More in a glTF file than the layer's mesh: one more mesh, without a node of
 // its own, and what places it (see gltf_instancing.h).
 class GltfAddition {
@@ -52,8 +57,7 @@ public:
     virtual void write_binary(const std::function<void(const void *, size_t)> &write) const = 0;
 };
 void write_gltf(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, bool binary,
-                std::string_view provenance_json = {}, const GltfAddition *addition = nullptr,
-                WriteStyle style = {});
+                std::string_view provenance_json = {}, const GltfAddition *addition = nullptr, WriteStyle style = {});
 
 // The parts of a layer that a WriteRange selects, checked: the range lies in
 // the layer and every selected polygon uses only selected points.

@@ -218,7 +218,7 @@ private:
 
 }  // namespace
 
-void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer) {
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings & /*warnings*/) {
     GltfReader(path, scene, layer).read();
 }
 

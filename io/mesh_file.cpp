@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <string_view>
-#include <new>
 #include <system_error>
 
 #include "io/atomic_file.h"
@@ -19,6 +19,10 @@ namespace detail {
 
 void fail_loading(const std::filesystem::path &path, const std::string &detail) {
     throw MeshFileError("Error loading " + path.string() + ": " + detail);
+}
+
+void warn_loading(ReadWarnings &warnings, const std::filesystem::path &path, const std::string &detail) {
+    warnings.push_back(path.string() + ": " + detail);
 }
 
 void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces) {
@@ -102,18 +106,19 @@ Format format_for(const std::filesystem::path &path) {
                         (extension.empty() ? "" : " from \"" + extension + "\"") + ": use a .obj, .gltf or .glb file");
 }
 
-size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
+size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene, std::vector<std::string> *warnings) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) detail::fail_loading(path, "is a directory");
     const Format format = format_for(path);
     check_content(path, format);
     const uint32_t surfaces_before = scene.surface_count();
     host::Layer layer(path.stem().string());
+    detail::ReadWarnings read_warnings;
     try {
         if (format == Format::obj)
-            detail::read_obj(path, scene, layer);
+            detail::read_obj(path, scene, layer, read_warnings);
         else
-            detail::read_gltf(path, scene, layer);
+            detail::read_gltf(path, scene, layer, read_warnings);
     } catch (const MeshFileError &) {
         scene.truncate_surfaces(surfaces_before);
         throw;
@@ -129,6 +134,7 @@ size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene) {
     const size_t index = scene.layer_count();
     std::string name = layer.name;
     scene.add_layer(std::move(name)) = std::move(layer);
+    if (warnings) warnings->insert(warnings->end(), read_warnings.begin(), read_warnings.end());
     return index;
 }
 
@@ -142,7 +148,7 @@ void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene
             detail::write_obj(out, scene, scene.layer(layer), range, style);
         else
             detail::write_gltf(out, scene, scene.layer(layer), range, format == Format::glb, provenance_json, nullptr,
-                                style);
+                               style);
     });
 }
 

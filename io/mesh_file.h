@@ -25,7 +25,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/scene/scene.h"
 
@@ -48,7 +50,11 @@ Format format_for(const std::filesystem::path &path);
 // returns the layer's index. Surfaces (OBJ materials, glTF materials) are
 // added to the scene's surface names. Nothing is added to the scene when
 // the file has a problem.
-size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene);
+// What the read went on without (a material library or an image that is
+// missing, say) is appended to `warnings`, one line each naming the file,
+// when the read succeeds; without `warnings` it is not reported.
+size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene,
+                      std::vector<std::string> *warnings = nullptr);
 
 // Which part of a layer to write: the points from `first_point` on and the
 // polygons from `first_polygon` on (polygons must use only those points).

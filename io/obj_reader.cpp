@@ -5,16 +5,16 @@
 //
 // Statements used: v, vt, vn (counted, for index checks), f, l, p, usemtl,
 // s (a face in a smoothing group, or with normals, makes its surface
-// smooth); others (o, g, mtllib, ...) are ignored. A backslash at the end of a line
-// continues the statement on the next.
+// smooth), mtllib (see obj_materials.h); others (o, g, ...) are ignored. A
+// backslash at the end of a line continues the statement on the next.
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <string>
 #include <set>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
@@ -23,6 +23,7 @@
 #include "host/common/text.h"
 #include "io/format_io.h"
 #include "io/mapped_file.h"
+#include "io/obj_materials.h"
 #include "sowfield_host.h"
 
 namespace sowfield::io::detail {
@@ -34,8 +35,8 @@ using host::trim;
 
 class ObjReader {
 public:
-    ObjReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer)
-        : path_(path), scene_(scene), layer_(layer) {}
+    ObjReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings)
+        : path_(path), scene_(scene), layer_(layer), materials_(path, warnings) {}
 
     void read(std::string_view text) {
         std::string joined;  // a statement continued over several lines
@@ -68,6 +69,7 @@ public:
             }
         }
         mark_smooth(scene_, smooth_);
+        materials_.apply(scene_, used_surfaces_);
     }
 
 private:
@@ -94,8 +96,10 @@ private:
             material(trim(std::string_view(p, static_cast<size_t>(end - p))));
         else if (word == "s")
             smoothing(trim(std::string_view(p, static_cast<size_t>(end - p))));
-        // Anything else (comments, groups, smoothing, material libraries,
-        // free-form geometry) carries nothing the scene keeps.
+        else if (word == "mtllib")
+            materials_.add_libraries(std::string_view(p, static_cast<size_t>(end - p)), line_);
+        // Anything else (comments, groups, free-form geometry) carries
+        // nothing the scene keeps.
     }
 
     static bool next_token(const char *&p, const char *end) {
@@ -159,6 +163,7 @@ private:
             fail("the material name \"" + std::string(name.substr(0, name.find('\r'))) +
                  "...\" contains a carriage return");
         surface_ = name.empty() ? 0 : scene_.surface_index(name);
+        if (!name.empty()) used_surfaces_.insert(surface_);
     }
 
     // "s off" and "s 0" end smoothing; any group number starts it.
@@ -256,7 +261,9 @@ private:
     size_t line_ = 0;
     uint32_t surface_ = 0;
     bool smoothing_ = false;
-    std::set<uint32_t> smooth_;  // surfaces of faces with normals or in a smoothing group
+    std::set<uint32_t> smooth_;         // surfaces of faces with normals or in a smoothing group
+    std::set<uint32_t> used_surfaces_;  // named by usemtl
+    ObjMaterials materials_;
     uint64_t vertex_count_ = 0;
     uint64_t normal_count_ = 0;
     std::vector<std::array<float, 2>> texture_coordinates_;
@@ -271,9 +278,9 @@ private:
 
 }  // namespace
 
-void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer) {
+void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings) {
     const MappedFile file(path);
-    ObjReader(path, scene, layer).read(file.bytes());
+    ObjReader(path, scene, layer, warnings).read(file.bytes());
 }
 
 }  // namespace sowfield::io::detail

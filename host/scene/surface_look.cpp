@@ -17,7 +17,7 @@ size_t texture_count(const SurfaceLook &look) {
     size_t count = look.extension_textures.size();
     for (const std::optional<LookTexture> *slot :
          {&look.base_colour_texture, &look.metallic_roughness_texture, &look.normal_texture,
-          &look.occlusion_texture, &look.emissive_texture})
+          &look.occlusion_texture, &look.emissive_texture, &look.alpha_texture})
         if (slot->has_value()) ++count;
     return count;
 }

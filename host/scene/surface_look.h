@@ -59,6 +59,9 @@ struct SurfaceLook {
     std::optional<LookTexture> normal_texture;
     std::optional<LookTexture> occlusion_texture;
     std::optional<LookTexture> emissive_texture;
+    // Alpha in a texture of its own (OBJ's map_d); glTF takes alpha from the
+    // base colour texture and has no place for it.
+    std::optional<LookTexture> alpha_texture;
 
     // The material's extensions and extras, as JSON text the reader did not
     // interpret (kept and written back as they came); empty when none.

@@ -91,5 +91,24 @@ TEST_F(Warnings, AWeightMapTheRuleCannotUseIsNamed) {
                                                  "zero or negative size")));
 }
 
+// A file read without part of itself (here its material library) warns
+// like a setting does, in scatter and in info.
+TEST_F(Warnings, WhatAFileWasReadWithoutIsNamed) {
+    std::ofstream(path("bare.obj")) << "mtllib gone.mtl\nv 0 0 0\nv 1 0 0\nv 0 0 -1\nusemtl Moss\nf 1 2 3\n";
+    const std::string expected = path("bare.obj").string() +
+                                 ": line 1: the material library gone.mtl is not there; its materials come "
+                                 "without their look";
+    EXPECT_THAT(warnings_of({"scatter", path("bare.obj").string(), data("pebble.obj")}),
+                ::testing::ElementsAre(expected));
+    EXPECT_THAT(last.err, HasSubstr("sowfield: warning: " + expected + "\n"));
+    warnings_of({"scatter", path("bare.obj").string(), data("pebble.obj"), "--no-warnings"});
+    EXPECT_THAT(last.err, Not(HasSubstr("warning")));
+
+    const ToolResult info = run({"info", path("bare.obj").string(), "--json"});
+    EXPECT_EQ(info.exit_code, exit_ok);
+    EXPECT_EQ(nlohmann::json::parse(info.out)["warnings"], nlohmann::json::array({expected}));
+    EXPECT_THAT(info.err, HasSubstr("sowfield: warning: " + expected + "\n"));
+}
+
 }  // namespace
 }  // namespace sowfield::cli
