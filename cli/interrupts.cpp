@@ -18,9 +18,9 @@ namespace {
 // order between threads.
 static_assert(std::atomic<int>::is_always_lock_free, "the handler's flags must be usable in a signal handler");
 
-// The file to remove: its path is complete before the flag says so.
-char partial_path[PATH_MAX];
-std::atomic<int> partial_registered{0};
+// The files to remove: their paths are complete before the count says so.
+char partial_paths[PartialFile::kMaxPartialFiles][PATH_MAX];
+std::atomic<int> partial_registered{0};  // how many of partial_paths
 // Blocking the signals holds them back only in the thread that blocks them,
 // so while a hold is on, a handler running elsewhere defers: it records the
 // interrupt, and the hold acts on it at its end. Each side stores its own
@@ -30,7 +30,8 @@ std::atomic<int> holding{0};
 std::atomic<int> deferred{0};
 
 [[noreturn]] void end_interrupted() {
-    if (partial_registered.load() != 0) ::unlink(partial_path);
+    const int registered = partial_registered.load();
+    for (int i = 0; i < registered; ++i) ::unlink(partial_paths[i]);
     // On a line of its own: on a terminal a progress bar or a caption may
     // hold the line, so go back to its start and clear it first.
     static constexpr char kClearLine[] = "\r\033[K";
@@ -72,13 +73,19 @@ void install_interrupt_handlers() {
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-PartialFile::PartialFile(const std::filesystem::path &path) {
-    const std::string &text = path.native();
-    if (text.empty() || text.size() >= sizeof partial_path) return;
+PartialFile::PartialFile(const std::filesystem::path &path) : PartialFile(std::vector<std::filesystem::path>{path}) {}
+
+PartialFile::PartialFile(const std::vector<std::filesystem::path> &paths) {
     // The handler must never see a half-copied path: say "none" while copying.
     clear_registration();
-    std::memcpy(partial_path, text.c_str(), text.size() + 1);
-    partial_registered.store(1);
+    int count = 0;
+    for (const std::filesystem::path &path : paths) {
+        const std::string &text = path.native();
+        if (text.empty() || text.size() >= PATH_MAX || count == static_cast<int>(kMaxPartialFiles)) continue;
+        std::memcpy(partial_paths[count++], text.c_str(), text.size() + 1);
+    }
+    if (count == 0) return;
+    partial_registered.store(count);
     registered_ = true;
 }
 

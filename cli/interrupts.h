@@ -18,7 +18,9 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <filesystem>
+#include <vector>
 
 namespace sowfield::cli {
 
@@ -26,14 +28,17 @@ namespace sowfield::cli {
 // "sowfield: interrupted: nothing written" on standard error, and _exit(130).
 void install_interrupt_handlers();
 
-// Registers `path` for removal on interrupt for the guard's lifetime (or
-// until release()). One file at a time; a new guard replaces the previous
-// registration, and its destruction clears it. Paths longer than the
-// handler's buffer (PATH_MAX) are not registered: an interrupt then leaves
-// that file.
+// Registers `path` (or `paths`, a file and its companions) for removal on
+// interrupt for the guard's lifetime (or until release()). One guard at a
+// time; a new guard replaces the previous registration, and its destruction
+// clears it. Paths longer than the handler's buffer (PATH_MAX), and paths
+// beyond the first kMaxPartialFiles, are not registered: an interrupt then
+// leaves that file.
 class PartialFile {
 public:
+    static constexpr size_t kMaxPartialFiles = 16;
     explicit PartialFile(const std::filesystem::path &path);
+    explicit PartialFile(const std::vector<std::filesystem::path> &paths);
     ~PartialFile();
     PartialFile(const PartialFile &) = delete;
     PartialFile &operator=(const PartialFile &) = delete;

@@ -4,15 +4,18 @@
 
 namespace sowfield::cli {
 
-void write_result_file(const std::filesystem::path &path, const std::function<void()> &write) {
+void write_result_file(const std::filesystem::path &path,
+                       const std::function<std::vector<std::filesystem::path>()> &write) {
     InterruptsHeld held;
+    std::vector<std::filesystem::path> files;
     try {
-        write();
+        files = write();
     } catch (...) {
         held.release();
         throw;
     }
-    PartialFile written(path);
+    if (files.empty()) files.push_back(path);
+    PartialFile written(files);
     held.release();
 }
 

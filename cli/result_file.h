@@ -4,14 +4,16 @@
 
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 namespace sowfield::cli {
 
 // Runs `write`, which writes `path` atomically (the io layer's writers
 // rename their temporary file into place only when it is complete, but do
-// not say where that file is). Interrupts wait for the write; one that came
-// meanwhile then takes the finished file away. Whatever `write` throws is
-// passed on.
-void write_result_file(const std::filesystem::path &path, const std::function<void()> &write);
+// not say where that file is) and returns every file it wrote (`path` and
+// its companions). Interrupts wait for the write; one that came meanwhile
+// then takes the finished files away. Whatever `write` throws is passed on.
+void write_result_file(const std::filesystem::path &path,
+                       const std::function<std::vector<std::filesystem::path>()> &write);
 
 }  // namespace sowfield::cli

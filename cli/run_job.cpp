@@ -385,13 +385,15 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
     return write_output(scene, points_before, polygons_before, outcome->closing);
 }
 
-void Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
-                          std::string_view provenance_json, const io::WriteStyle &style) {
+std::vector<fs::path> Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
+                                           io::WriteRange range, std::string_view provenance_json,
+                                           const io::WriteStyle &style) {
     const size_t foreground = scene.foreground.front();
     const io::CloneInstances found =
         io::find_clone_instances(scene, foreground, scene.background, first_point, first_polygon);
     const io::InstanceMode mode = *options_.instances == "nodes" ? io::InstanceMode::nodes : io::InstanceMode::gpu;
-    io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json, style);
+    std::vector<fs::path> written =
+        io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json, style);
     RunSummary::Instances &instances = summary_.instances.emplace();
     instances.mode = *options_.instances;
     instances.instanced = found.placed.size();
@@ -399,6 +401,7 @@ void Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32
     instances.realized = found.clones > 0 ? found.realized() : static_cast<uint64_t>(std::max<int64_t>(summary_.clones, 0));
     for (const auto &[reason, clones] : found.not_placed)
         instances.reasons.emplace_back(reason, clones > 0 ? clones : instances.realized);
+    return written;
 }
 
 int Job::save_settings(const host::PanelSnapshot &accepted) {
@@ -428,10 +431,8 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
     try {
         const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
         write_result_file(path, [&] {
-            if (options_.instances)
-                write_instanced(scene, first_point, first_polygon, range, provenance, style);
-            else
-                io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance, style);
+            if (options_.instances) return write_instanced(scene, first_point, first_polygon, range, provenance, style);
+            return io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance, style);
         });
     } catch (const io::MeshFileError &error) {
         writing.end(false);

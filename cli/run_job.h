@@ -92,9 +92,9 @@ private:
     int save_settings(const host::PanelSnapshot &accepted);
     int write_output(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
                      const host::PanelSnapshot &accepted);
-    void write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon, io::WriteRange range,
-                         std::string_view provenance_json,
-                         const io::WriteStyle &style);
+    std::vector<std::filesystem::path> write_instanced(const host::Scene &scene, uint32_t first_point,
+                                                       uint32_t first_polygon, io::WriteRange range,
+                                                       std::string_view provenance_json, const io::WriteStyle &style);
 
     const RunOptions &options_;
     RunSummary summary_;

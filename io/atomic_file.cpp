@@ -211,6 +211,13 @@ void AtomicFile::write_tail() {
     used_ = 0;
 }
 
+std::vector<std::filesystem::path> AtomicFile::targets() const {
+    std::vector<std::filesystem::path> all;
+    for (const std::unique_ptr<AtomicFile> &companion : companions_) all.push_back(companion->target_);
+    all.push_back(target_);
+    return all;
+}
+
 void AtomicFile::commit() {
     if (writer_) {
         if (const int error = writer_->wait()) fail_errno("cannot write", error);

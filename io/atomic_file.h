@@ -61,6 +61,8 @@ public:
     [[noreturn]] void fail(const std::string &detail) const;
 
     const std::filesystem::path &target() const { return target_; }
+    // The targets of the companions (in the order attached), then this one's.
+    std::vector<std::filesystem::path> targets() const;
     const std::filesystem::path &temporary() const { return temporary_; }
 
     static constexpr size_t kBufferSize = size_t{4} << 20;

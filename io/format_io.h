@@ -35,8 +35,9 @@ void warn_loading(ReadWarnings &warnings, const std::filesystem::path &path, con
 void mark_smooth(host::Scene &scene, const std::set<uint32_t> &surfaces);
 
 // Runs `write` on a new AtomicFile for `path` and commits it; any failure
-// becomes a MeshFileError and leaves no file.
-void write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write);
+// becomes a MeshFileError and leaves no file. Returns the files written
+// (AtomicFile::targets).
+std::vector<std::filesystem::path> write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write);
 
 void read_obj(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings);
 void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &layer, WriteRange range, WriteStyle style);

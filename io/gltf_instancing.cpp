@@ -188,15 +188,16 @@ host::Layer remaining_geometry(const AtomicFile &out, const host::Layer &layer, 
 
 }  // namespace
 
-void write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
-                          const CloneInstances &instances, InstanceMode mode, std::string_view provenance_json,
-                          WriteStyle style) {
+std::vector<std::filesystem::path> write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene,
+                                                       size_t layer, WriteRange range, const CloneInstances &instances,
+                                                       InstanceMode mode, std::string_view provenance_json,
+                                                       WriteStyle style) {
     const Format format = format_for(path);
     if (format == Format::obj)
         throw MeshFileError("Error writing " + path.string() + ": OBJ has no instancing; write .glb or .gltf");
     if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range, provenance_json, style);
     const Instancing instancing(instances, mode);
-    detail::write_atomically(path, [&](AtomicFile &out) {
+    return detail::write_atomically(path, [&](AtomicFile &out) {
         const host::Layer rest = remaining_geometry(out, scene.layer(layer), range, instances);
         detail::write_gltf(out, scene, rest, {}, format == Format::glb, provenance_json, &instancing, style);
     });

@@ -1,6 +1,5 @@
 #include "io/gltf_look_writer.h"
 
-#include <cctype>
 #include <stdexcept>
 
 #include "io/gltf_record.h"
@@ -21,26 +20,6 @@ const char *alpha_mode_name(host::AlphaMode mode) {
     }
 }
 
-std::string extension_of(const host::LookImage &image) {
-    if (image.mime_type == "image/png") return ".png";
-    if (image.mime_type == "image/jpeg") return ".jpg";
-    if (image.mime_type == "image/webp") return ".webp";
-    if (image.mime_type == "image/ktx2") return ".ktx2";
-    const std::string from = std::filesystem::path(image.file_name).extension().string();
-    return from.empty() ? ".bin" : from;
-}
-
-// A name as a plain file name: letters, digits, '-', '_' and '.' kept, every
-// other byte '_'.
-std::string plain_file_name(const std::string &name) {
-    std::string out;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        out.push_back(std::isalnum(byte) || c == '-' || c == '_' || c == '.' ? c : '_');
-    }
-    return out;
-}
-
 tinygltf::ExtensionMap extension_map(const Value &object) {
     tinygltf::ExtensionMap map;
     if (object.IsObject())
@@ -54,6 +33,11 @@ bool texture_reference(const std::string &key, const Value &value) {
 }
 
 }  // namespace
+
+GltfMaterials::GltfMaterials(const host::Scene &scene, AtomicFile &out, bool binary, std::set<std::string> reserved)
+    : scene_(scene), out_(out), binary_(binary) {
+    if (!binary_) files_ = std::make_unique<LookImageFiles>(out, std::move(reserved));
+}
 
 int GltfMaterials::material_for(tinygltf::Model &model, uint32_t surface, unsigned uv_sets) {
     const std::shared_ptr<const host::SurfaceLook> &look = scene_.surface_keeping(surface).look;
@@ -217,23 +201,11 @@ int GltfMaterials::image_for(tinygltf::Model &model, const std::shared_ptr<const
     if (binary_) {
         entry.mimeType = image->mime_type;  // the buffer view comes in finish()
     } else {
-        file_names_.push_back(image_file_name(*image, images_.size()));
-        entry.uri = gltf::relative_uri(file_names_.back());
+        entry.uri = gltf::relative_uri(files_->file_for(image));
     }
     images_.push_back(image);
     model.images.push_back(std::move(entry));
     return found->second;
-}
-
-// "<output>_<image name><extension>", unique within the file.
-std::string GltfMaterials::image_file_name(const host::LookImage &image, size_t index) {
-    const std::string stem = out_.target().stem().string() + "_" +
-                             (image.name.empty() ? "image" + std::to_string(index) : plain_file_name(image.name));
-    const std::string extension = extension_of(image);
-    std::string name = stem + extension;
-    for (int n = 2; std::find(file_names_.begin(), file_names_.end(), name) != file_names_.end(); ++n)
-        name = stem + "_" + std::to_string(n) + extension;
-    return name;
 }
 
 void GltfMaterials::finish(tinygltf::Model &model, uint64_t &binary_size) {
@@ -255,14 +227,6 @@ void GltfMaterials::write_images(const std::function<void(const void *, size_t)>
     for (const std::shared_ptr<const host::LookImage> &image : images_) {
         write(image->bytes.data(), image->bytes.size());
         write(kPadding, (4 - image->bytes.size() % 4) % 4);
-    }
-}
-
-void GltfMaterials::attach_image_files(AtomicFile &out) const {
-    for (size_t i = 0; i < images_.size(); ++i) {
-        auto file = std::make_unique<AtomicFile>(out.target().parent_path() / file_names_[i]);
-        file->write(images_[i]->bytes.data(), images_[i]->bytes.size());
-        out.attach(std::move(file));
     }
 }
 

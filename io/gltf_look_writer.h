@@ -4,7 +4,7 @@
 // samplers and images, alpha, sides, extensions and extras; one without gets
 // a plain material with its name. Each image is written once however many
 // textures use it: inside a GLB as a buffer view after all other data, beside
-// a .gltf as a file of its own named after the output, which appears with
+// a .gltf as a file of its own (see look_image_files.h), which appears with
 // the .gltf or not at all.
 #pragma once
 
@@ -20,15 +20,16 @@
 
 #include "host/scene/scene.h"
 #include "io/atomic_file.h"
+#include "io/look_image_files.h"
 
 namespace sowfield::io::detail {
 
 class GltfMaterials {
 public:
     // `binary`: the images go into the GLB's buffer; otherwise into files
-    // beside `out`'s target.
-    GltfMaterials(const host::Scene &scene, const AtomicFile &out, bool binary)
-        : scene_(scene), out_(out), binary_(binary) {}
+    // beside `out`'s target, companions of `out`. `reserved`: the names of
+    // the files the output itself writes there.
+    GltfMaterials(const host::Scene &scene, AtomicFile &out, bool binary, std::set<std::string> reserved);
 
     // The material of `surface` in `model` for a mesh of `uv_sets` UV sets
     // (TEXCOORD_0 to TEXCOORD_n-1), added on first use. A texture needs its
@@ -43,8 +44,6 @@ public:
     // The images' bytes in the order of their buffer views (GLB), each padded
     // to a multiple of four bytes.
     void write_images(const std::function<void(const void *, size_t)> &write) const;
-    // The image files beside a .gltf, each attached to `out`.
-    void attach_image_files(AtomicFile &out) const;
 
 private:
     int texture_for(tinygltf::Model &model, const host::LookTexture &texture);
@@ -59,17 +58,16 @@ private:
     void renumber_textures(tinygltf::Model &model, tinygltf::Value &value, const host::SurfaceLook &look,
                            unsigned uv_sets);
     void note_extensions(const tinygltf::Value &extensions);
-    std::string image_file_name(const host::LookImage &image, size_t index);
 
     const host::Scene &scene_;
     const AtomicFile &out_;
     bool binary_;
+    std::unique_ptr<LookImageFiles> files_;  // beside a .gltf
     std::map<std::pair<uint32_t, unsigned>, int> material_of_;  // by surface and UV sets
     std::map<const host::LookImage *, int> image_of_;
     std::map<std::tuple<int, int, int, int>, int> sampler_of_;
     std::map<std::pair<int, int>, int> texture_of_;  // by image and sampler
     std::vector<std::shared_ptr<const host::LookImage>> images_;  // in image order
-    std::vector<std::string> file_names_;                          // .gltf: each image's file
     std::set<std::string> extensions_used_;
 };
 

@@ -73,8 +73,8 @@ std::vector<int> point_accessors(const tinygltf::Primitive &primitive) {
 
 class GltfReader {
 public:
-    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer)
-        : path_(path), failure_{path}, scene_(scene), layer_(layer) {}
+    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings)
+        : path_(path), failure_{path}, scene_(scene), layer_(layer), warnings_(warnings) {}
 
     void read() {
         load();
@@ -189,10 +189,12 @@ private:
     // kept only when nothing failed.
     using Looks = std::map<uint32_t, std::shared_ptr<const host::SurfaceLook>>;
     Looks read_looks() {
-        LookReader reader(model_, failure_, warnings_);
+        std::vector<std::string> missing;
+        LookReader reader(model_, failure_, missing);
         Looks looks;
         for (const auto &[material, surface] : surface_of_material_)
             if (!looks.count(surface)) looks[surface] = reader.look_of(material);
+        for (const std::string &detail : missing) warn_loading(warnings_, path_, detail);
         return looks;
     }
 
@@ -213,13 +215,13 @@ private:
     std::set<uint32_t> smooth_;  // surfaces whose primitives have normals
     std::map<int, uint32_t> surface_of_material_;
     std::set<int> mesh_nodes_;  // nodes whose meshes the layer holds
-    std::vector<std::string> warnings_;
+    ReadWarnings &warnings_;
 };
 
 }  // namespace
 
-void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings & /*warnings*/) {
-    GltfReader(path, scene, layer).read();
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings) {
+    GltfReader(path, scene, layer, warnings).read();
 }
 
 }  // namespace sowfield::io::detail

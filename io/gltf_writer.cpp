@@ -358,7 +358,9 @@ private:
         // serialise as null, which the format does not allow).
         if (points() == 0 && !addition_) return serialise(model);
 
-        materials_ = std::make_unique<GltfMaterials>(scene_, out_, binary_);
+        materials_ = std::make_unique<GltfMaterials>(
+            scene_, out_, binary_,
+            std::set<std::string>{out_.target().filename().string(), bin_path().filename().string()});
         model.scenes.emplace_back();
         model.scenes[0].name = node_name();
         model.defaultScene = 0;
@@ -544,17 +546,19 @@ private:
     // The description, and the data in a .bin of the same name beside it,
     // which appears with the .gltf or not at all.
     void write_gltf(const std::string &description) {
-        std::filesystem::path bin_path = out_.target();
-        bin_path.replace_extension(".bin");
         if (binary_size_ > 0) {
-            auto bin = std::make_unique<AtomicFile>(bin_path);
+            auto bin = std::make_unique<AtomicFile>(bin_path());
             Sink sink(*bin);
             write_binary(sink);
             out_.attach(std::move(bin));
         }
-        if (materials_) materials_->attach_image_files(out_);
-        out_.write(with_buffer(description, gltf::relative_uri(bin_path.filename().string())));
+        out_.write(with_buffer(description, gltf::relative_uri(bin_path().filename().string())));
         out_.put('\n');
+    }
+
+    std::filesystem::path bin_path() const {
+        std::filesystem::path path = out_.target();
+        return path.replace_extension(".bin");
     }
 
     // The buffer views in the order describe() laid them out.

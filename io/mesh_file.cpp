@@ -138,12 +138,13 @@ size_t read_mesh_file(const std::filesystem::path &path, host::Scene &scene, std
     return index;
 }
 
-void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range,
-                     std::string_view provenance_json, WriteStyle style) {
+std::vector<std::filesystem::path> write_mesh_file(const std::filesystem::path &path, const host::Scene &scene,
+                                                   size_t layer, WriteRange range, std::string_view provenance_json,
+                                                   WriteStyle style) {
     const Format format = format_for(path);
     if (layer >= scene.layer_count())
         throw MeshFileError("Error writing " + path.string() + ": the scene has no layer " + std::to_string(layer));
-    detail::write_atomically(path, [&](AtomicFile &out) {
+    return detail::write_atomically(path, [&](AtomicFile &out) {
         if (format == Format::obj)
             detail::write_obj(out, scene, scene.layer(layer), range, style);
         else
@@ -152,7 +153,8 @@ void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene
     });
 }
 
-void detail::write_atomically(const std::filesystem::path &path, const std::function<void(AtomicFile &)> &write) {
+std::vector<std::filesystem::path> detail::write_atomically(const std::filesystem::path &path,
+                                                            const std::function<void(AtomicFile &)> &write) {
     AtomicFile out(path);
     try {
         write(out);
@@ -164,6 +166,7 @@ void detail::write_atomically(const std::filesystem::path &path, const std::func
         out.fail(failure.what());
     }
     out.commit();
+    return out.targets();
 }
 
 bool same_file(const std::filesystem::path &a, const std::filesystem::path &b) {

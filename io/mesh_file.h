@@ -80,9 +80,12 @@ struct WriteStyle {
 // into place only once complete, so a failure never leaves a partial file.
 // `provenance_json`, when not empty, is a JSON object saying how the layer
 // was made (program, settings, clock); glTF keeps it as the asset's extras,
-// OBJ has no place for it.
-void write_mesh_file(const std::filesystem::path &path, const host::Scene &scene, size_t layer, WriteRange range = {},
-                     std::string_view provenance_json = {}, WriteStyle style = {});
+// OBJ has no place for it. Returns every file written: the companions (a
+// .gltf's .bin; an OBJ's .mtl and texture images), then `path`; they appear
+// together or not at all.
+std::vector<std::filesystem::path> write_mesh_file(const std::filesystem::path &path, const host::Scene &scene,
+                                                   size_t layer, WriteRange range = {},
+                                                   std::string_view provenance_json = {}, WriteStyle style = {});
 
 // True when both paths name the same file: the same existing file (through
 // links too), or the same location when either does not exist yet. Lets a

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <future>
+#include <limits>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -16,6 +17,7 @@
 
 #include "io/crease_normals.h"
 #include "io/format_io.h"
+#include "io/mtl_writer.h"
 #include "sowfield_host.h"
 
 namespace sowfield::io::detail {
@@ -230,10 +232,27 @@ struct PolygonContext {
     const NormalNumbers &normals;
 };
 
+// The surfaces the selected polygons use, in order of first use.
+std::vector<uint32_t> surfaces_used(const host::Layer &layer, const WriteSelection &selection) {
+    std::vector<uint32_t> used;
+    std::vector<bool> seen;
+    for (uint32_t polygon = selection.first_polygon; polygon < selection.polygon_end; ++polygon) {
+        const uint32_t surface = layer.polygon_surface(polygon);
+        if (surface >= seen.size()) seen.resize(surface + 1, false);
+        if (seen[surface]) continue;
+        seen[surface] = true;
+        used.push_back(surface);
+    }
+    return used;
+}
+
+constexpr uint32_t kNoSurface = std::numeric_limits<uint32_t>::max();
+
 void format_polygons(const PolygonContext &c, uint32_t first, uint32_t last, Chunk &chunk) {
-    // A reader starts on the default surface; a chunk starts on the surface
-    // of the polygon before it.
-    uint32_t surface = first == c.selection.first_polygon ? 0 : c.layer.polygon_surface(first - 1);
+    // The first polygon names its material, "Default" too, so that every
+    // polygon has one of the library's; a chunk starts on the surface of the
+    // polygon before it.
+    uint32_t surface = first == c.selection.first_polygon ? kNoSurface : c.layer.polygon_surface(first - 1);
     for (uint32_t polygon = first; polygon < last; ++polygon) {
         const uint32_t polygon_surface = c.layer.polygon_surface(polygon);
         if (polygon_surface != surface) {
@@ -294,6 +313,8 @@ void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &lay
 
     out.write("# Sowfield mesh: " + std::to_string(selection.point_count()) + " points, " +
               std::to_string(selection.polygon_end - selection.first_polygon) + " polygons\n");
+    if (const std::vector<uint32_t> surfaces = surfaces_used(layer, selection); !surfaces.empty())
+        out.write("mtllib " + write_material_library(out, scene, surfaces) + "\n");
     if (!layer.name.empty()) {
         if (has_line_break(layer.name)) out.fail(line_break_problem(layer.name, "the layer name"));
         out.write("o " + layer.name + "\n");

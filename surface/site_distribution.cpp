@@ -11,6 +11,7 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "numeric/angles.h"
 #include "numeric/random.h"
@@ -29,6 +30,9 @@ double mean_area = 0.0;
 namespace {
 
 constexpr double kNearAxis = 0.001;
+
+// The charts of a run of few clones on many polygons: 4096 places, 768 KiB.
+constexpr int32_t kSharedChartPlaces = 4096;
 
 // The sites of the run being distributed.
 site_index run_sites;
@@ -59,32 +63,62 @@ int32_t pick_polygon(Draws &draws, int32_t count) {
     return r < count ? r : count - 1;
 }
 
-// Readies the next attempt as it will be made should this one be refused:
-// its point is worked out from the coming draws (when its polygon is charted)
-// and the grid cells its test will read are fetched, as is the chart of the
-// attempt after it. The misses of memory then overlap this attempt's test.
-void look_ahead(const random &rng, int32_t count, double spacing) {
-    coming_draws draws(rng, 0);
-    const int32_t next = pick_polygon(draws, count);
-    const polygon_chart *chart = run_charts.made(next);
-    if (chart == nullptr || draws.exhausted()) {
-        if (!draws.exhausted()) run_charts.prefetch(next);
-        return;
-    }
-    const Point p = random_point_on_chart(draws, *chart, run_charts.pool());
-    const int32_t after = pick_polygon(draws, count);
-    if (draws.exhausted()) return;
-    run_sites.prefetch_around(p, spacing);
-    run_charts.prefetch(after);
+// Asks the memory for a target polygon's record and points, ahead of
+// charting it. The points' address is read from the record, which an earlier
+// look-ahead has fetched.
+void prefetch_polygon(int32_t index) {
+    const face6_typ &record = target_polygons[static_cast<size_t>(index)];
+    __builtin_prefetch(&record);
+    const char *points = reinterpret_cast<const char *>(record.points.get());
+    if (points == nullptr) return;
+    const size_t bytes = static_cast<size_t>(record.point_count) * sizeof(Point);
+    for (size_t line = 0; line < bytes && line < 256; line += 64) __builtin_prefetch(points + line);
 }
 
-Point point_on_kept_chart(random &rng, int32_t r, const face6_typ &record, double spacing) {
+// Asks the memory for the polygon of the attempt that starts after the
+// coming draws: its chart's place, and its record unless it is charted.
+void prefetch_attempt(coming_draws &draws, int32_t count) {
+    const int32_t index = pick_polygon(draws, count);
+    if (draws.exhausted()) return;
+    run_charts.prefetch(index);
+    if (run_charts.made(index) == nullptr) __builtin_prefetch(&target_polygons[static_cast<size_t>(index)]);
+}
+
+// Readies the attempt that starts with the coming draws, as it will be made:
+// its point is worked out from the coming draws when its polygon is charted,
+// and the grid cells its test will read are fetched; else the polygon's
+// record and points are. The attempt after it is guessed (a point takes two
+// draws on all but degenerate polygons) and its polygon fetched. The misses
+// of memory then overlap the present attempt's test.
+void prepare_attempt(const random &rng, double spacing) {
+    const int32_t count = target_count;
+    coming_draws draws(rng, 0);
+    const int32_t next = pick_polygon(draws, count);
+    if (draws.exhausted()) return;
+    const polygon_chart *chart = run_charts.made(next);
+    if (chart == nullptr) {
+        prefetch_polygon(next);
+        run_charts.prefetch(next);
+        draws.next_unit();
+        draws.next_unit();
+    } else {
+        const Point p = random_point_on_chart(draws, *chart, run_charts.pool());
+        if (!draws.exhausted()) run_sites.prefetch_around(p, spacing);
+    }
+    prefetch_attempt(draws, count);
+}
+
+// A point on polygon r, drawn on its chart (made now unless kept), then the
+// look-ahead to the attempt after it, should this one be refused; it serves
+// the first attempt of the next clone as well unless the site draws its
+// heading.
+Point point_on_chart(random &rng, int32_t r, const face6_typ &record, double next_spacing) {
     // Charting may grow the pool, so the pool is asked for after it.
     const polygon_chart &chart = run_charts.chart(r, record);
     const Point p = random_point_on_chart(rng, chart, run_charts.pool());
     // An accepted site reads the polygon's normal.
     __builtin_prefetch(&record.normal);
-    look_ahead(rng, target_count, spacing);
+    prepare_attempt(rng, next_spacing);
     return p;
 }
 
@@ -127,12 +161,14 @@ surface_survey survey_targets() {
 }
 
 // Heading and pitch that turn a clone's +y onto the normal n, plus the
-// "P angle weightmap" term. The heading of a normal along y is drawn.
-void align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, random &rng,
+// "P angle weightmap" term. The heading of a normal along y is drawn; true
+// then.
+bool align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, random &rng,
                        const vmap_catalogue &catalogue, const params_typ &settings) {
     double pitch = 0.0;
     if (n.y > -1.0 && n.y < 1.0) pitch = std::acos(n.y);
     double heading;
+    bool drawn = false;
     if (n.z < -kNearAxis || n.z > kNearAxis) {
         heading = std::acos(n.x / std::sqrt(n.x * n.x + n.z * n.z));
         if (n.z < 0.0) heading = -heading;
@@ -142,6 +178,7 @@ void align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, 
         heading = kPi;
     } else {
         heading = rng.double_between(-kPiSingle, kPiSingle);
+        drawn = true;
     }
     if (settings.p_angle_weightmap != 0) {
         const char *name = weightmap_name(catalogue, settings.p_angle_weightmap);
@@ -151,6 +188,7 @@ void align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, 
     }
     site.pitch = pitch;
     site.heading = heading;
+    return drawn;
 }
 
 // The "Please wait" progress display, when the host offers one; destroyed on
@@ -213,6 +251,7 @@ void release_site_list() {
 
 void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
     assert(target_count >= 1 && "the driver stops runs without target polygons");
+    const bool align = settings.h_align_normals == 1 || settings.p_align_normals == 1;
     const surface_survey survey = survey_targets();
     const double total = survey.total;
     const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
@@ -233,14 +272,14 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
         run_sites.reserve(static_cast<size_t>(settings.clone_count));
     }
     // Charts pay when polygons are drawn on again and again; a run of few
-    // clones on many polygons rarely comes back to one and charts each draw
-    // afresh, without keeping anything.
-    const bool keep_charts = settings.clone_count >= target_count / 2;
-    if (keep_charts) run_charts.reset(target_count);
+    // clones on many polygons rarely comes back to one and keeps its charts
+    // in a small shared table instead.
+    const bool own_places = settings.clone_count >= target_count / 2;
+    run_charts.reset(target_count, own_places ? target_count : kSharedChartPlaces);
 
+    const double first_spacing = base_spacing / (1.0 / settings.iterations + 1.0);
     const char *density_name = nullptr;
     if (settings.density_weightmap != 0) density_name = weightmap_name(catalogue, settings.density_weightmap);
-    const bool align = settings.h_align_normals == 1 || settings.p_align_normals == 1;
 
     for (int32_t i = 0; i < settings.clone_count; ++i) {
         int64_t j = 0;
@@ -249,8 +288,7 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
             const face6_typ &record = target_polygons[static_cast<size_t>(r)];
             // The spacing the attempt after this one would be tested at.
             const double next_spacing = base_spacing / (static_cast<double>(j + 2) / settings.iterations + 1.0);
-            const Point p = keep_charts ? point_on_kept_chart(rng, r, record, next_spacing)
-                                        : random_point_on_polygon(rng, record);
+            const Point p = point_on_chart(rng, r, record, next_spacing);
             double a = 0.0;
             if (settings.size_by_poly_area != 0) a = polygon_area(r, target_polygons.get());
             double w = 0.0;
@@ -277,10 +315,10 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
             clone_site &site = insert_site(p);
             site.polygon_index = r;
             if (settings.size_by_poly_area != 0) site.area = a;
-            if (align)
-                align_with_normal(site, record.normal, r, rng, catalogue, settings);
-            else
-                site.heading = 0.0;
+            site.heading = 0.0;
+            // The look-ahead went by draws this site has now taken.
+            if (align && align_with_normal(site, record.normal, r, rng, catalogue, settings))
+                prepare_attempt(rng, first_spacing);
             break;
         }
         monitor.step();

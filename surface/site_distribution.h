@@ -40,8 +40,8 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
 // with a "Density WeightMap".
 bool site_is_free(const params_typ &settings, const Point &p, double area, double weight, double spacing);
 
-// Records a site at p and returns its node, valid until the next insert_site
-// or release_site_list. The nodes join `site_list` when link_site_list runs.
+// Records a site at p and returns its node, valid until the next insert_site,
+// link_site_list or release_site_list. The nodes join `site_list` when link_site_list runs.
 clone_site &insert_site(const Point &p);
 
 // Links every recorded site into `site_list`: ascending x, a site going after

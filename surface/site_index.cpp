@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -214,15 +215,50 @@ clone_site &site_index::add(const Point &p) {
     return nodes_.back();
 }
 
+// The nodes whose x is a number, in ascending x, equal x in the order added:
+// a stable radix sort on the bits of x, turned so that their order as
+// unsigned integers is the order of the values (-0 counts as +0, as the
+// comparisons of the sorted insertion have it). Digits all sites share are
+// skipped.
+std::vector<uint32_t> site_index::nodes_by_x() const {
+    struct keyed {
+        uint64_t key;
+        uint32_t node;
+    };
+    std::vector<keyed> from;
+    from.reserve(nodes_.size() - unordered_.size());
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        const double x = nodes_[i].position.x;
+        if (std::isnan(x)) continue;
+        uint64_t bits;
+        const double plus_zero_x = x + 0.0;
+        std::memcpy(&bits, &plus_zero_x, sizeof bits);
+        const uint64_t key = (bits >> 63) != 0 ? ~bits : bits | (uint64_t{1} << 63);
+        from.push_back({key, static_cast<uint32_t>(i)});
+    }
+    std::vector<keyed> to(from.size());
+    constexpr int kDigitBits = 11;
+    constexpr size_t kBuckets = size_t{1} << kDigitBits;
+    std::vector<size_t> start(kBuckets);
+    for (int shift = 0; shift < 64; shift += kDigitBits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (const keyed &k : from) ++start[(k.key >> shift) & (kBuckets - 1)];
+        if (!from.empty() && start[(from.front().key >> shift) & (kBuckets - 1)] == from.size()) continue;
+        size_t sum = 0;
+        for (size_t &b : start) sum += std::exchange(b, sum);
+        for (const keyed &k : from) to[start[(k.key >> shift) & (kBuckets - 1)]++] = k;
+        from.swap(to);
+    }
+    std::vector<uint32_t> order(from.size());
+    for (size_t i = 0; i < from.size(); ++i) order[i] = from[i].node;
+    return order;
+}
+
 clone_site *site_index::link() {
     if (nodes_.empty()) return nullptr;
 
     // Sites whose x is a number: ascending x, equal x in the order added.
-    std::vector<std::pair<double, size_t>> sorted;
-    sorted.reserve(nodes_.size() - unordered_.size());
-    for (size_t i = 0; i < nodes_.size(); ++i)
-        if (!std::isnan(nodes_[i].position.x)) sorted.emplace_back(nodes_[i].position.x, i);
-    std::sort(sorted.begin(), sorted.end());
+    const std::vector<uint32_t> sorted = nodes_by_x();
 
     // A site whose x is not a number compares greater than nothing, so the
     // sorted insertion appends it, and a later site goes before it only when
@@ -233,18 +269,40 @@ clone_site *site_index::link() {
     order.reserve(nodes_.size());
     size_t next_sorted = 0;
     for (const unordered_site &u : unordered_) {
-        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](const std::pair<double, size_t> &s) {
-            return !(s.second > u.node && s.first >= u.max_x_before);
+        const auto tail = std::partition_point(sorted.begin(), sorted.end(), [&](uint32_t s) {
+            return !(s > u.node && nodes_[s].position.x >= u.max_x_before);
         });
         const auto until = static_cast<size_t>(tail - sorted.begin());
-        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted].second);
+        for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted]);
         order.push_back(u.node);
     }
-    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted].second);
+    for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted]);
 
-    for (size_t k = 0; k + 1 < order.size(); ++k) nodes_[order[k]].next = &nodes_[order[k + 1]];
-    nodes_[order.back()].next = nullptr;
-    return &nodes_[order.front()];
+    // The nodes move into list order, so that whoever walks the list reads
+    // memory front to back instead of jumping about.
+    std::vector<clone_site> linked;
+    linked.reserve(order.size());
+    for (const size_t node : order) linked.push_back(nodes_[node]);
+    nodes_.swap(linked);
+    for (size_t k = 0; k + 1 < nodes_.size(); ++k) nodes_[k].next = &nodes_[k + 1];
+    nodes_.back().next = nullptr;
+    restate_insertion_order();
+    return nodes_.data();
+}
+
+// A list made by sorted insertions comes out the same when its sites are
+// inserted again one by one in list order, so the nodes, now in list order,
+// are taken for the order of insertion: later sites and links go on from it.
+void site_index::restate_insertion_order() {
+    unordered_.clear();
+    max_x_ = kMinusInfinity;
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        const double x = nodes_[i].position.x;
+        if (std::isnan(x))
+            unordered_.push_back({i, max_x_});
+        else if (x > max_x_)
+            max_x_ = x;
+    }
 }
 
 }  // namespace sowfield

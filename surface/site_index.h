@@ -54,13 +54,14 @@ public:
     void reserve(size_t sites);
 
     // Records a new site at `p` and returns its node, valid until the next
-    // call of add or clear.
+    // call of add, link or clear.
     clone_site &add(const Point &p);
 
     // Links all nodes into one list and returns its head (null when empty):
     // the order that inserting each site into an x-sorted list would give,
     // before the first site of strictly greater x, so equal x keep the order
-    // in which they were added.
+    // in which they were added. The nodes move into list order; sites added
+    // later are placed as if inserted into that list.
     clone_site *link();
 
     size_t size() const { return nodes_.size(); }
@@ -91,6 +92,8 @@ private:
     int32_t cell_coord(double v, int axis) const;
     size_t cell_of(const Point &p) const;
     void make_cells();
+    std::vector<uint32_t> nodes_by_x() const;
+    void restate_insertion_order();
     void enter(const Point &p);
 
     std::vector<clone_site> nodes_;  // in the order the sites were added

@@ -49,7 +49,8 @@ nlohmann::json save_result(const host::Scene &scene, const ViewFiles &files, con
         made.command = "view";
         made.clock = files.clock;
         const std::string provenance = provenance_json(made, settings);
-        write_result_file(path, [&] { io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance); });
+        write_result_file(path,
+                          [&] { return io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance); });
         std::error_code error;
         const uint64_t bytes = fs::file_size(path, error);
         return {{"line", "wrote " + path.string() + " (" + format_bytes(error ? 0 : bytes) + ")"}};

@@ -66,7 +66,7 @@ TEST_F(Demo, TakesTheSettingsAndOutputOfScatter) {
         run({"demo", "-o", "wood.obj", "--clones-only", "--set", "clone_count=25", "--set", "density_weightmap=meadow",
              "-q"});
     ASSERT_EQ(result.exit_code, exit_ok) << result.err;
-    EXPECT_EQ(files(), (std::set<std::string>{"wood.obj"}));
+    EXPECT_EQ(files(), (std::set<std::string>{"wood.mtl", "wood.obj"}));
     host::Scene written;
     const host::Layer &out = written.layer(io::read_mesh_file(path("wood.obj"), written));
     // OBJ splits a point where its polygons disagree on texture coordinates;

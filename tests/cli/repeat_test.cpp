@@ -72,7 +72,12 @@ TEST_F(Repeat, TheSameClockGivesTheSameBytes) {
     for (const std::string extension : {".obj", ".glb"}) {
         ASSERT_EQ(scatter("a" + extension, {"--clock", "1234"}).exit_code, exit_ok);
         ASSERT_EQ(scatter("b" + extension, {"--clock", "1234"}).exit_code, exit_ok);
-        EXPECT_EQ(bytes_of(path("a" + extension)), bytes_of(path("b" + extension))) << extension;
+        std::string second = bytes_of(path("b" + extension));
+        if (extension == ".obj") {  // each names its own material library
+            second.replace(second.find("mtllib b.mtl"), 12, "mtllib a.mtl");
+            EXPECT_EQ(bytes_of(path("a.mtl")), bytes_of(path("b.mtl")));
+        }
+        EXPECT_EQ(bytes_of(path("a" + extension)), second) << extension;
     }
     // The file says how it was made.
     const nlohmann::json made = glb_json(path("a.glb"))["asset"]["extras"]["sowfield"];

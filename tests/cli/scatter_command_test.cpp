@@ -38,7 +38,7 @@ protected:
 TEST_F(Scatter, WritesTheSurfaceWithTheClones) {
     const ToolResult result = scatter({"-o", "out.obj", "--set", "clone_count=12", "-q"});
     ASSERT_EQ(result.exit_code, exit_ok) << result.err;
-    EXPECT_EQ(files(), (std::set<std::string>{"out.obj"}));
+    EXPECT_EQ(files(), (std::set<std::string>{"out.mtl", "out.obj"}));
     host::Scene scene;
     const host::Layer &out = scene.layer(io::read_mesh_file(path("out.obj"), scene));
     EXPECT_EQ(out.point_count(), kGroundPoints + 12 * kPebblePoints);

@@ -41,11 +41,15 @@ TEST_P(AtomicWrite, SuccessReplacesTheFileAndLeavesNothingElse) {
     const auto out = folder.write(name, "the previous contents");
     host::Scene scene;
     add_triangle(scene.add_layer("t"), {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
-    io::write_mesh_file(out, scene, 0);
+    const std::vector<std::filesystem::path> returned = io::write_mesh_file(out, scene, 0);
     EXPECT_NE(read_text(out), "the previous contents");
     std::vector<std::string> written{name};
     if (GetParam() == std::string(".gltf")) written.insert(written.begin(), "out.bin");  // its buffer, beside it
+    if (GetParam() == std::string(".obj")) written.insert(written.begin(), "out.mtl");   // its materials
     EXPECT_EQ(folder.files(), written);
+    std::vector<std::string> said;
+    for (const std::filesystem::path &file : returned) said.push_back(file.filename().string());
+    EXPECT_EQ(said, written) << "the writer names every file it wrote, its own last";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, AtomicWrite, ::testing::Values(".obj", ".gltf", ".glb"),

@@ -117,14 +117,18 @@ TEST(GltfLooks, TheReaderKeepsEveryPartOfAMaterial) {
 }
 
 // An image file that is not there: the scene is still read, without that
-// texture.
+// texture, and the reader says so.
 TEST(GltfLooks, AMissingImageFileLeavesOnlyItsTextureOut) {
     ScratchFolder folder;
     for (const char *name : {"blender_style.gltf", "blender_style.bin"})
         std::filesystem::copy_file(kData / name, folder / name);
     ReadBack back;
-    read_back(folder / "blender_style.gltf", back);
+    std::vector<std::string> warnings;
+    back.layer = io::read_mesh_file(folder / "blender_style.gltf", back.scene, &warnings);
     EXPECT_EQ(back.get().polygon_count(), 4u);
+    EXPECT_EQ(warnings, std::vector<std::string>{(folder / "blender_style.gltf").string() +
+                                                 ": image 0 (grass.png) cannot be read; the textures that use it "
+                                                 "are left out"});
     const host::SurfaceLook &grass = look_of(back, "Grass");
     EXPECT_FALSE(grass.base_colour_texture);
     EXPECT_EQ(grass.roughness, 0.8);

@@ -74,10 +74,12 @@ TEST(ObjWriter, WritesShortestNumbersSurfaceRunsAndElementsBySize) {
 
     EXPECT_EQ(read_text(folder / "small.obj"),
               "# Sowfield mesh: 3 points, 4 polygons\n"
+              "mtllib small.mtl\n"
               "o small\n"
               "v 0.1 2.5 1e-07\n"
               "v 0.3333333333333333 2.5 1e-07\n"
               "v -0 2.5 1e-07\n"
+              "usemtl Default\n"
               "f 1 2 3\n"
               "usemtl bark\n"
               "f 1 2 3\n"
@@ -191,6 +193,92 @@ TEST(ObjWriter, RefusesWhatTheFileCannotHold) {
               }),
               "Error writing " + out.string() + ": polygon 0 uses point 0, before the first point written (1)");
     EXPECT_TRUE(folder.files().empty());
+}
+
+// The garden's materials, written and read back: each used surface's look
+// (a surface without one as a plain material of its name) and the texture's
+// bytes in a file beside the library.
+TEST(ObjWriter, WritesTheLooksInALibraryBeside) {
+    ScratchFolder folder;
+    host::Scene scene;
+    const size_t garden = io::read_mesh_file(std::filesystem::path(SOWFIELD_TEST_DATA) / "io" / "garden.obj", scene);
+    host::Layer &layer = scene.layer(garden);
+    add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {.surface = scene.surface_index("Bare")});
+    io::write_mesh_file(folder / "out.obj", scene, garden);
+    EXPECT_EQ(folder.files(), (std::vector<std::string>{"grass.png", "out.mtl", "out.obj"}));
+    EXPECT_EQ(read_text(folder / "grass.png"),
+              read_text(std::filesystem::path(SOWFIELD_TEST_DATA) / "io" / "grass.png"));
+    EXPECT_NE(read_text(folder / "out.mtl").find("\nnewmtl Bare\nKd 0.8 0.8 0.8\n"), std::string::npos);
+
+    ReadBack back;
+    read_back(folder / "out.obj", back);
+    for (const char *name : {"Grass", "Stone path"}) {
+        SCOPED_TRACE(name);
+        const host::SurfaceLook &written = *scene.surface_keeping(scene.surface_index(name)).look;
+        const host::SurfaceLook &read = *back.scene.surface_keeping(back.scene.surface_index(name)).look;
+        EXPECT_EQ(read.base_colour, written.base_colour);
+        EXPECT_EQ(read.alpha_mode, written.alpha_mode);
+        EXPECT_EQ(read.roughness, written.roughness);
+        EXPECT_EQ(read.metallic, written.metallic);
+        EXPECT_EQ(read.base_colour_texture.has_value(), written.base_colour_texture.has_value());
+        if (read.base_colour_texture) {
+            EXPECT_EQ(read.base_colour_texture->image->bytes, written.base_colour_texture->image->bytes);
+        }
+    }
+}
+
+std::shared_ptr<host::LookImage> png_image(std::string file_name, unsigned char content) {
+    auto image = std::make_shared<host::LookImage>();
+    image->file_name = std::move(file_name);
+    image->mime_type = "image/png";
+    image->bytes = {0x89, 'P', 'N', 'G', content};
+    return image;
+}
+
+host::LookTexture texture_of(std::shared_ptr<host::LookImage> image) {
+    host::LookTexture texture;
+    texture.image = std::move(image);
+    return texture;
+}
+
+// Image files get plain, unique names, and a file already beside the output
+// is never overwritten: used as it is when it holds the same bytes, passed
+// by otherwise. Each texture slot OBJ has is written.
+TEST(ObjWriter, TextureFilesTakePlainUniqueNamesAndLeaveOthersAlone) {
+    ScratchFolder folder;
+    const std::string same{'\x89', 'P', 'N', 'G', 3};
+    folder.write("moss.png", "someone else's moss");
+    folder.write("bark.png", same);
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("textured");
+    const auto textured = [&](const char *surface, host::SurfaceLook look) {
+        const uint32_t index = scene.surface_index(surface);
+        scene.set_surface_keeping(index, {std::make_shared<const host::SurfaceLook>(std::move(look)), false});
+        add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {.surface = index});
+    };
+    host::SurfaceLook a;
+    a.base_colour_texture = texture_of(png_image("textures/Moss ü.jpeg", 1));
+    a.normal_texture = texture_of(png_image("moss.png", 2));
+    a.normal_texture->scale = 0.5;
+    a.emissive_texture = texture_of(png_image("", 3));
+    a.alpha_texture = texture_of(png_image("../bark.png", 3));
+    textured("A", a);
+    host::SurfaceLook b;
+    b.base_colour_texture = texture_of(png_image("other/moss.png", 2));  // the same as A's normal map
+    b.metallic_roughness_texture = texture_of(png_image("mr.png", 4));   // OBJ has no place for it
+    textured("B", b);
+    io::write_mesh_file(folder / "out.obj", scene, 0);
+
+    const std::string library = read_text(folder / "out.mtl");
+    EXPECT_NE(library.find("map_Kd Moss___.png\n"), std::string::npos) << library;
+    EXPECT_NE(library.find("map_Bump -bm 0.5 moss-2.png\n"), std::string::npos) << library;
+    EXPECT_NE(library.find("map_Ke texture.png\n"), std::string::npos) << library;
+    EXPECT_NE(library.find("map_d bark.png\n"), std::string::npos) << library;
+    EXPECT_NE(library.find("newmtl B\nKd 1 1 1\nd 1\nNs 0\nPr 1\nPm 1\nmap_Kd moss-2.png\n"), std::string::npos)
+        << library;
+    EXPECT_EQ(folder.files(), (std::vector<std::string>{"Moss___.png", "bark.png", "moss-2.png", "moss.png",
+                                                        "out.mtl", "out.obj", "texture.png"}));
+    EXPECT_EQ(read_text(folder / "moss.png"), "someone else's moss");
 }
 
 }  // namespace

@@ -64,7 +64,13 @@ TEST(SiteIndexLink, SameOrderAsInsertingIntoTheSortedList) {
             index.add(p).polygon_index = static_cast<int32_t>(list.insert(p));
         }
         ASSERT_EQ(linked_order(index), list.order()) << "trial " << trial;
-        // Linking again gives the same list.
+        // Linking again gives the same list, and sites added after a link
+        // go where inserting them into the list would put them.
+        ASSERT_EQ(linked_order(index), list.order()) << "trial " << trial;
+        for (int32_t i = 0; i < 5; ++i) {
+            const Point p{awkward(d, -3, 3, odd_share), d.in(0, 1), d.in(0, 1)};
+            index.add(p).polygon_index = static_cast<int32_t>(list.insert(p));
+        }
         ASSERT_EQ(linked_order(index), list.order()) << "trial " << trial;
     }
 }
@@ -278,6 +284,57 @@ TEST(SiteIndexDistribution, SameSitesAsTheListWalkBitForBit) {
     EXPECT_GT(total_sites, 20000u);
 }
 
+
+// The sites of a distribution run now against those of the list walk.
+void expect_same_sites_as_list_walk(const vmap_catalogue &catalogue, const params_typ &settings) {
+    const testing::reference_run want = testing::reference_distribute_sites(catalogue, settings);
+    distribute_sites(catalogue, settings);
+    size_t k = 0;
+    for (const clone_site *s = site_list; s != nullptr; s = s->next, ++k) {
+        ASSERT_LT(k, want.sites.size());
+        expect_same_bits(*s, want.sites[k], k);
+    }
+    ASSERT_EQ(k, want.sites.size());
+}
+
+// Far more polygons than the clones come back to, so their charts share a
+// small table: polygons meet in its places, and hexagons (their points kept
+// apart from the table) fill and empty the point pool many times.
+class SiteIndexOnQuilt : public testing::RunTest {
+protected:
+    void expect_list_walk_sites_on_quilt(double tilt) {
+        constexpr int kSide = 110;
+        const host::Vec3 n = {-tilt, 1, 0};
+        const auto bulge = [](int a, int b) { return static_cast<double>((a * 7 + b * 13) % 10) / 40.0; };
+        for (int i = 0; i < kSide; ++i)
+            for (int k = 0; k < kSide; ++k) {
+                const auto at = [&](double x, double z) { return host::Vec3{x, tilt * x, z}; };
+                if ((i + k) % 2 == 0)
+                    add_face(world.fg, {at(i, k), at(i, k + 1.0), at(i + 1.0, k + 1.0), at(i + 1.0, k)}, n);
+                else  // hexagons of many shapes, so that no two share their local points
+                    add_face(world.fg,
+                             {at(i, k), at(i - bulge(i, k), k + 0.5), at(i, k + 1.0), at(i + 1.0, k + 1.0),
+                              at(i + 1.0 + bulge(k, i), k + 0.5), at(i + 1.0, k)},
+                             n);
+            }
+        begin();
+        collect_targets(params_typ{});
+        ASSERT_EQ(target_count, kSide * kSide);
+        for (const double distribution : {0.8, 3.0}) {
+            params_typ settings;
+            settings.clone_count = 3000;
+            settings.distribution = distribution;
+            settings.iterations = 25;
+            expect_same_sites_as_list_walk(catalogue, settings);
+        }
+    }
+};
+
+// Upright normals: every accepted site draws its heading.
+TEST_F(SiteIndexOnQuilt, FlatMatchesTheListWalk) { expect_list_walk_sites_on_quilt(0.0); }
+
+TEST_F(SiteIndexOnQuilt, TiltedMatchesTheListWalk) { expect_list_walk_sites_on_quilt(0.25); }
+
 class SiteIndexOnGround : public testing::RunTest {};
 
 TEST_F(SiteIndexOnGround, DenseGroundMatchesTheListWalk) {
@@ -293,14 +350,7 @@ TEST_F(SiteIndexOnGround, DenseGroundMatchesTheListWalk) {
         settings.clone_count = 3000;
         settings.distribution = distribution;
         settings.iterations = 25;
-        const testing::reference_run want = testing::reference_distribute_sites(catalogue, settings);
-        distribute_sites(catalogue, settings);
-        size_t k = 0;
-        for (const clone_site *s = site_list; s != nullptr; s = s->next, ++k) {
-            ASSERT_LT(k, want.sites.size());
-            expect_same_bits(*s, want.sites[k], k);
-        }
-        ASSERT_EQ(k, want.sites.size());
+        expect_same_sites_as_list_walk(catalogue, settings);
     }
 }
 
