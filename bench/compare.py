@@ -4,6 +4,7 @@
     bench/compare.py                 # every case, 3 runs each
     bench/compare.py --quick         # the smaller sizes only
     bench/compare.py --no-blender    # Sowfield alone
+    bench/compare.py --workloads W1  # the site search only
 
 It builds the inputs (a 512 x 512-quad terrain, side 100, and a closed
 2,002-point object with a UV map, a weight map and a morph map), then runs:
@@ -158,6 +159,7 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--quick", action="store_true", help="only the smaller sizes")
     parser.add_argument("--no-blender", action="store_true")
+    parser.add_argument("--workloads", nargs="+", choices=["W1", "W2", "W3"], help="only these workloads (default: all)")
     parser.add_argument("--json", help="also write the results here")
     args = parser.parse_args()
 
@@ -176,6 +178,8 @@ def main():
     cases += [Case("W3", n, ext) for n in (1_000, 10_000) for ext in ("obj", "glb")]
     if args.quick:
         cases = [c for c in cases if c.count <= 10_000]
+    if args.workloads:
+        cases = [c for c in cases if c.workload in args.workloads]
 
     calibrations = {}
     results = []

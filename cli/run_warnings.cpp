@@ -7,12 +7,13 @@
 #include <optional>
 #include <sstream>
 
+#include "host/common/text.h"
 #include "sowfield_host.h"
 
 namespace sowfield::cli {
 namespace {
 
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+using host::in_quotes;
 
 // A number for a message: at most four significant digits, no trailing zeros.
 std::string number_text(double value) {

@@ -53,7 +53,7 @@ constexpr std::array<SettingName, 31> kNames{{
 using host::equal_ignoring_case;
 using host::trim;
 
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+using host::in_quotes;
 
 std::string accepted_buttons() {
     std::string list;

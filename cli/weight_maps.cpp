@@ -11,7 +11,7 @@
 namespace sowfield::cli {
 namespace {
 
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+using host::in_quotes;
 
 std::string quoted_names(const std::vector<std::string> &names) {
     std::string list;

@@ -98,7 +98,9 @@ sf_hint_word word(const void *pointer) { return reinterpret_cast<sf_hint_word>(p
 sf_hint_word word(sf_panel_button_fn action) { return reinterpret_cast<sf_hint_word>(action); }
 
 void add_label(std::vector<sf_hint_word> &hints, uint32_t id, const char *text) {
-    hints.insert(hints.end(), {word(SF_HINT_LABEL), word(id), word(text), 0});
+    // One word at a time: GCC 12's optimiser reports a false overflow for an
+    // initializer-list insert here.
+    for (const sf_hint_word w : {word(SF_HINT_LABEL), word(id), word(text), sf_hint_word{0}}) hints.push_back(w);
 }
 
 void add_list(std::vector<sf_hint_word> &hints, uint32_t code, uint32_t id, std::initializer_list<uint32_t> members) {

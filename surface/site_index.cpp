@@ -237,7 +237,7 @@ std::vector<uint32_t> site_index::nodes_by_x() const {
         from.push_back({key, static_cast<uint32_t>(i)});
     }
     std::vector<keyed> to(from.size());
-    constexpr int kDigitBits = 11;
+    constexpr int kDigitBits = 16;
     constexpr size_t kBuckets = size_t{1} << kDigitBits;
     std::vector<size_t> start(kBuckets);
     for (int shift = 0; shift < 64; shift += kDigitBits) {
@@ -254,18 +254,14 @@ std::vector<uint32_t> site_index::nodes_by_x() const {
     return order;
 }
 
-clone_site *site_index::link() {
-    if (nodes_.empty()) return nullptr;
-
-    // Sites whose x is a number: ascending x, equal x in the order added.
-    const std::vector<uint32_t> sorted = nodes_by_x();
-
-    // A site whose x is not a number compares greater than nothing, so the
-    // sorted insertion appends it, and a later site goes before it only when
-    // some site already present then has a greater x. The sites that end up
-    // after it are thus those added later with x at least the greatest x
-    // present when it was added: a tail of the sorted order.
-    std::vector<size_t> order;
+// The sorted sites with those whose x is not a number put in. Such a site
+// compares greater than nothing, so the sorted insertion appends it, and a
+// later site goes before it only when some site already present then has a
+// greater x. The sites that end up after it are thus those added later with
+// x at least the greatest x present when it was added: a tail of the sorted
+// order.
+std::vector<uint32_t> site_index::with_unordered(const std::vector<uint32_t> &sorted) const {
+    std::vector<uint32_t> order;
     order.reserve(nodes_.size());
     size_t next_sorted = 0;
     for (const unordered_site &u : unordered_) {
@@ -274,15 +270,24 @@ clone_site *site_index::link() {
         });
         const auto until = static_cast<size_t>(tail - sorted.begin());
         for (; next_sorted < until; ++next_sorted) order.push_back(sorted[next_sorted]);
-        order.push_back(u.node);
+        order.push_back(static_cast<uint32_t>(u.node));
     }
     for (; next_sorted < sorted.size(); ++next_sorted) order.push_back(sorted[next_sorted]);
+    return order;
+}
+
+clone_site *site_index::link() {
+    if (nodes_.empty()) return nullptr;
+
+    // Sites whose x is a number: ascending x, equal x in the order added.
+    std::vector<uint32_t> sorted = nodes_by_x();
+    const std::vector<uint32_t> order = unordered_.empty() ? std::move(sorted) : with_unordered(sorted);
 
     // The nodes move into list order, so that whoever walks the list reads
     // memory front to back instead of jumping about.
     std::vector<clone_site> linked;
     linked.reserve(order.size());
-    for (const size_t node : order) linked.push_back(nodes_[node]);
+    for (const uint32_t node : order) linked.push_back(nodes_[node]);
     nodes_.swap(linked);
     for (size_t k = 0; k + 1 < nodes_.size(); ++k) nodes_[k].next = &nodes_[k + 1];
     nodes_.back().next = nullptr;

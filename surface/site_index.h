@@ -93,6 +93,7 @@ private:
     size_t cell_of(const Point &p) const;
     void make_cells();
     std::vector<uint32_t> nodes_by_x() const;
+    std::vector<uint32_t> with_unordered(const std::vector<uint32_t> &sorted) const;
     void restate_insertion_order();
     void enter(const Point &p);
 

@@ -28,6 +28,15 @@ std::string hex(uint64_t value, int digits) {
     return "0x" + text;
 }
 
+std::string in_quotes(std::string_view text) {
+    // Appended piece by piece: GCC 12 reports a false overlap for the
+    // concatenation "\"" + std::string(text) + "\"" in optimised builds.
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(1, '"').append(text).append(1, '"');
+    return quoted;
+}
+
 std::string without_exception_name(std::string text) {
     if (const std::size_t end = text.find("] "); text.starts_with("[json.") && end != std::string::npos)
         text.erase(0, end + 2);

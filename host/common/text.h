@@ -23,6 +23,9 @@ bool equal_ignoring_case(std::string_view a, std::string_view b);
 // `digits` digits.
 std::string hex(uint64_t value, int digits = 1);
 
+// `text` between double quotes, as messages show names and values.
+std::string in_quotes(std::string_view text);
+
 // A JSON library's error text without its exception's name (the
 // "[json.exception.parse_error.101] " in front): what a user needs is the
 // reason, not the library's class.

@@ -18,8 +18,6 @@ namespace {
 // Far above any real panel; a table without its end row stops here.
 constexpr std::size_t kMaxControls = 4096;
 
-std::string quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
-
 }  // namespace
 
 struct PanelService::Panel {
@@ -72,13 +70,13 @@ struct PanelService::Panel {
     std::string button_labels() const {
         std::string text;
         for (const Control &c : controls)
-            if (c.kind == ControlKind::button) text += (text.empty() ? "" : ", ") + quoted(c.label);
+            if (c.kind == ControlKind::button) text += (text.empty() ? "" : ", ") + in_quotes(c.label);
         return text.empty() ? "none" : text;
     }
     std::string value_labels() const {
         std::string text;
         for (const Control &c : controls)
-            if (c.kind != ControlKind::button) text += (text.empty() ? "" : ", ") + quoted(c.label);
+            if (c.kind != ControlKind::button) text += (text.empty() ? "" : ", ") + in_quotes(c.label);
         return text;
     }
 };
@@ -96,7 +94,7 @@ public:
 
 private:
     std::string unknown(std::string_view label) const {
-        return "no control " + quoted(label) + " in the panel; its controls are " + panel_.value_labels() +
+        return "no control " + in_quotes(label) + " in the panel; its controls are " + panel_.value_labels() +
                ", and its buttons " + panel_.button_labels();
     }
 
@@ -237,7 +235,7 @@ struct PanelCalls {
             for (const Panel::Control &control : panel->controls)
                 if (!control.described && control.kind != ControlKind::button)
                     fail_panel(service, panel,
-                               "panel_describe: control " + quoted(control.label) + " has no row in the data table");
+                               "panel_describe: control " + in_quotes(control.label) + " has no row in the data table");
             panel->described = true;
             return 0;
         }, 0);
@@ -292,11 +290,11 @@ struct PanelCalls {
             if (control == nullptr)
                 problem = hex(control_id) + " is no control of the panel";
             else if (control->kind == ControlKind::button)
-                problem = quoted(control->label) + " is a button and holds no value";
+                problem = in_quotes(control->label) + " is a button and holds no value";
             else if (!control->described)
-                problem = quoted(control->label) + " has no value kind yet (panel_describe first)";
+                problem = in_quotes(control->label) + " has no value kind yet (panel_describe first)";
             else if (value == nullptr)
-                problem = "the value for " + quoted(control->label) + " is null";
+                problem = "the value for " + in_quotes(control->label) + " is null";
             if (!problem.empty()) {
                 service->log_.record("panel_set: " + problem);
                 return 0;
@@ -323,7 +321,7 @@ struct PanelCalls {
             for (const Panel::Control &control : panel->controls)
                 if (hints_read && control.kind == ControlKind::popup &&
                     panel->layout.string_lists.count(control.id) == 0)
-                    fail_panel(service, panel, "panel_post: pop-up " + quoted(control.label) + " has no string list");
+                    fail_panel(service, panel, "panel_post: pop-up " + in_quotes(control.label) + " has no string list");
             if (!panel->errors.empty()) {
                 // Already recorded (and shown) when found.
                 outcome.errors = panel->errors;
@@ -406,7 +404,7 @@ std::string PostedPanel::set(std::string_view label, std::string_view display_te
     PanelValue value = control->value;
     const std::string problem =
         parse_display_value(control->kind, display_text, panel_.choices(control->id), value);
-    if (!problem.empty()) return quoted(control->label) + " " + problem + ", not " + quoted(display_text);
+    if (!problem.empty()) return in_quotes(control->label) + " " + problem + ", not " + in_quotes(display_text);
     control->value = value;
     return {};
 }
@@ -415,9 +413,9 @@ std::string PostedPanel::press(std::string_view button_label) {
     PanelService::Panel::Control *control = panel_.control_by_label(button_label);
     if (control == nullptr) return unknown(button_label);
     if (control->kind != ControlKind::button)
-        return quoted(control->label) + " is not a button; the buttons are " + panel_.button_labels();
+        return in_quotes(control->label) + " is not a button; the buttons are " + panel_.button_labels();
     if (const PanelLayout::EnableRule *rule = panel_.disabling_rule(control->id))
-        return quoted(control->label) + ": " + rule->message;
+        return in_quotes(control->label) + ": " + rule->message;
     auto action = panel_.layout.actions.find(control->id);
     if (action != panel_.layout.actions.end()) action->second(handle_, control->id);
     return {};

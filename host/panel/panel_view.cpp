@@ -78,12 +78,13 @@ std::string shifted_text(double value, int places) {
     const auto result = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
     const std::string_view text(scientific, static_cast<std::size_t>(result.ptr - scientific));
     const std::size_t e = text.find('e');
-    std::string sign;
+    bool negative = false;
     std::string digits;
     for (const char c : text.substr(0, e)) {
-        if (c == '-') sign = "-";
+        if (c == '-') negative = true;
         else if (c != '.') digits += c;
     }
+    const std::string sign(negative ? 1 : 0, '-');
     int exponent = 0;
     const std::string_view exponent_text = text.substr(e + 1 + (text[e + 1] == '+'));
     std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), exponent);
