@@ -23,8 +23,9 @@ def run_timed(command, cwd=None, env=None):
 
 def release_programs(build_dir):
     """The tool and the input generator of a release build, as (tool,
-    make_inputs); exits with a message saying how to build them when missing."""
-    build = Path(build_dir)
+    make_inputs), as absolute paths, since the runs happen in another folder;
+    exits with a message saying how to build them when missing."""
+    build = Path(build_dir).resolve()
     tool = build / "cli" / "sowfield"
     make_inputs = build / "bench" / "inputs" / "make_bench_inputs"
     for needed in (tool, make_inputs):

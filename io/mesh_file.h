@@ -6,7 +6,11 @@
 //   size ("f"; 2-point polygons as "l", 1-point as "p"), each polygon's
 //   surface ("usemtl"), and the first "TXUV" map as "vt" (read back as the
 //   "TXUV" map "UV"; a point is split only where its corners disagree on UV).
-//   Other maps and polygon types are not kept.
+//   Each surface's look comes from the material libraries ("mtllib", .mtl
+//   files beside the OBJ, with the texture images beside them; see
+//   mtl_reader.h) and goes out in NAME.mtl beside NAME.obj, with the images
+//   as files beside it (see mtl_writer.h). Other maps and polygon types are
+//   not kept.
 // - glTF 2.0 (.gltf with its data in a .bin beside it, written together or
 //   not at all; .glb binary): positions in single precision (the format's
 //   only choice: exact for values that are floats, rounded to the nearest
