@@ -19,6 +19,7 @@
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
 #include "io/gltf_instancing.h"
+#include "io/gltf_look_reader.h"
 #include "io/gltf_matrix.h"
 #include "io/gltf_mesh_record.h"
 #include "io/gltf_node_walk.h"
@@ -31,18 +32,15 @@ namespace sowfield::io::detail {
 
 namespace {
 
-// Extensions that change nothing we read (materials, textures, lights) or
-// that the accessor reader handles (quantized attributes).
+// Extensions a file may require of us: those the accessor reader handles
+// (quantized attributes) or the node walk (instancing); material and texture
+// extensions, kept with the material as they came (a texture whose image
+// only such an extension gives is left out, with a warning); lights, which
+// change no mesh.
 bool honoured(const std::string &extension) {
     const auto starts = [&](const char *prefix) { return extension.rfind(prefix, 0) == 0; };
     return extension == "KHR_mesh_quantization" || extension == "KHR_lights_punctual" || starts("KHR_materials_") ||
            starts("KHR_texture_") || starts("EXT_texture_") || extension == "EXT_mesh_gpu_instancing";
-}
-
-// Images are never decoded: a mesh needs none of them.
-bool skip_image(tinygltf::Image *, const int, std::string *, std::string *, int, int, const unsigned char *, int,
-                void *) {
-    return true;
 }
 
 std::string one_line(std::string text) {
@@ -75,15 +73,18 @@ std::vector<int> point_accessors(const tinygltf::Primitive &primitive) {
 
 class GltfReader {
 public:
-    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer)
-        : path_(path), failure_{path}, scene_(scene), layer_(layer) {}
+    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings)
+        : path_(path), failure_{path}, scene_(scene), layer_(layer), warnings_(warnings) {}
 
     void read() {
         load();
         for (const std::string &extension : model_.extensionsRequired)
             if (!honoured(extension)) failure_("requires the extension " + extension + ", which is not supported");
         walk_nodes(model_, failure_, [&](int node, const Matrix &world) { add_node_meshes(node, world); });
+        keep_names();
+        auto looks = read_looks();
         mark_smooth(scene_, smooth_);
+        keep_looks(looks);
     }
 
 private:
@@ -92,7 +93,7 @@ private:
         const std::string_view bytes = file.bytes();
         if (bytes.size() > std::numeric_limits<uint32_t>::max()) failure_("the file is larger than 4 GiB");
         tinygltf::TinyGLTF loader;
-        loader.SetImageLoader(skip_image, nullptr);
+        loader.SetImageLoader(keep_image_bytes, nullptr);
         std::string error;
         std::string warning;
         const std::string base = path_.parent_path().empty() ? "." : path_.parent_path().string();
@@ -114,6 +115,7 @@ private:
             failure_("node " + std::to_string(index) + " refers to mesh " + std::to_string(node.mesh) + ", but only " +
                      std::to_string(model_.meshes.size()) + " exist");
         const bool placing_clones = places_clones(node);
+        if (!placing_clones) mesh_nodes_.insert(index);
         for (const MeshPlacement &placement : mesh_placements(model_, index, failure_)) {
             const uint32_t first = layer_.point_count();
             add_mesh(node.mesh, multiply(world, placement.matrix), placing_clones);
@@ -163,8 +165,46 @@ private:
         if (static_cast<size_t>(primitive.material) >= model_.materials.size())
             failure_(where + " refers to material " + std::to_string(primitive.material) + ", but only " +
                      std::to_string(model_.materials.size()) + " exist");
+        const auto known = surface_of_material_.find(primitive.material);
+        if (known != surface_of_material_.end()) return known->second;
         const std::string &name = model_.materials[static_cast<size_t>(primitive.material)].name;
-        return scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
+        const uint32_t surface =
+            scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
+        surface_of_material_[primitive.material] = surface;
+        return surface;
+    }
+
+    // The layer takes the name of the node that holds its geometry and the
+    // name of that node's mesh, when one node holds it all (placed clones of
+    // our own apart); otherwise it keeps the file's name.
+    void keep_names() {
+        if (mesh_nodes_.size() != 1) return;
+        const tinygltf::Node &node = model_.nodes[static_cast<size_t>(*mesh_nodes_.begin())];
+        if (!node.name.empty()) layer_.name = node.name;
+        layer_.mesh_name = model_.meshes[static_cast<size_t>(node.mesh)].name;
+    }
+
+    // Each surface a material made keeps that material (the first, when
+    // several materials share a name): read once the whole file is, and
+    // kept only when nothing failed.
+    using Looks = std::map<uint32_t, std::shared_ptr<const host::SurfaceLook>>;
+    Looks read_looks() {
+        std::vector<std::string> missing;
+        LookReader reader(model_, failure_, missing);
+        Looks looks;
+        for (const auto &[material, surface] : surface_of_material_)
+            if (!looks.count(surface)) looks[surface] = reader.look_of(material);
+        for (const std::string &detail : missing) warn_loading(warnings_, path_, detail);
+        return looks;
+    }
+
+    void keep_looks(Looks &looks) {
+        for (auto &[surface, look] : looks) {
+            if (!look) continue;
+            host::SurfaceKeeping keeping = scene_.surface_keeping(surface);
+            keeping.look = std::move(look);
+            scene_.set_surface_keeping(surface, std::move(keeping));
+        }
     }
 
     const std::filesystem::path &path_;
@@ -173,12 +213,15 @@ private:
     host::Layer &layer_;
     tinygltf::Model model_;
     std::set<uint32_t> smooth_;  // surfaces whose primitives have normals
+    std::map<int, uint32_t> surface_of_material_;
+    std::set<int> mesh_nodes_;  // nodes whose meshes the layer holds
+    ReadWarnings &warnings_;
 };
 
 }  // namespace
 
-void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings & /*warnings*/) {
-    GltfReader(path, scene, layer).read();
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings) {
+    GltfReader(path, scene, layer, warnings).read();
 }
 
 }  // namespace sowfield::io::detail

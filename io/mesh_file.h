@@ -73,6 +73,11 @@ struct WriteRange {
 // angle.
 struct WriteStyle {
     double crease_degrees = 60.0;
+    // The name the written geometry takes (glTF: its node and scene) and its
+    // mesh's name; empty: the layer's own. A clones-only output takes the
+    // object's names rather than the surface's.
+    std::string_view name;
+    std::string_view mesh_name;
 };
 
 // Writes one layer atomically: into a temporary file beside `path`, renamed
