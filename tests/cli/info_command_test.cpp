@@ -67,7 +67,7 @@ TEST_F(Info, ShowsBoundsNormalsAndMapsAlsoAsJson) {
     EXPECT_EQ(layer["surfaces"][1]["name"], "Rock");
     EXPECT_EQ(layer["surfaces"][1]["normals"], true);
     EXPECT_EQ(layer["surfaces"][1]["material"],
-              "base colour 0.5 0.5 0.55, metallic 0, roughness 0.4, double-sided, with extensions");
+              "base colour 0.5 0.5 0.55, metallic 0, roughness 0.4, 1 texture, double-sided, with extensions");
     const nlohmann::json rockiness = {{"type", "WGHT"}, {"name", "ROCKINESS"}, {"dimension", 1}, {"points", 8}};
     EXPECT_NE(std::find(layer["maps"].begin(), layer["maps"].end(), rockiness), layer["maps"].end());
 }

@@ -126,9 +126,10 @@ TEST(GltfLooks, AMissingImageFileLeavesOnlyItsTextureOut) {
     std::vector<std::string> warnings;
     back.layer = io::read_mesh_file(folder / "blender_style.gltf", back.scene, &warnings);
     EXPECT_EQ(back.get().polygon_count(), 4u);
-    EXPECT_EQ(warnings, std::vector<std::string>{(folder / "blender_style.gltf").string() +
-                                                 ": image 0 (grass.png) cannot be read; the textures that use it "
-                                                 "are left out"});
+    const std::string file = (folder / "blender_style.gltf").string();
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            file + ": image 0 (grass.png) cannot be read; the textures that use it are left out",
+                            file + ": image 1 (rock.png) cannot be read; the textures that use it are left out"}));
     const host::SurfaceLook &grass = look_of(back, "Grass");
     EXPECT_FALSE(grass.base_colour_texture);
     EXPECT_EQ(grass.roughness, 0.8);
