@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "io/gltf_record.h"
 
@@ -50,6 +51,35 @@ bool plain(const host::SurfaceLook &look) {
 }
 
 }  // namespace
+
+namespace {
+
+bool same_texture(const std::optional<host::LookTexture> &a, const std::optional<host::LookTexture> &b) {
+    if (a.has_value() != b.has_value()) return false;
+    if (!a) return true;
+    const auto sampler = [](const host::LookSampler &s) {
+        return std::tie(s.mag_filter, s.min_filter, s.wrap_s, s.wrap_t);
+    };
+    const bool same_image = a->image == b->image || (a->image && b->image && a->image->bytes == b->image->bytes &&
+                                                     a->image->mime_type == b->image->mime_type);
+    return same_image && sampler(a->sampler) == sampler(b->sampler) && a->tex_coord == b->tex_coord &&
+           a->scale == b->scale && a->extensions_json == b->extensions_json && a->extras_json == b->extras_json;
+}
+
+}  // namespace
+
+bool same_look(const host::SurfaceLook &a, const host::SurfaceLook &b) {
+    if (a.extension_textures.size() != b.extension_textures.size()) return false;
+    for (size_t i = 0; i < a.extension_textures.size(); ++i)
+        if (!same_texture(a.extension_textures[i], b.extension_textures[i])) return false;
+    return a.base_colour == b.base_colour && a.metallic == b.metallic && a.roughness == b.roughness &&
+           a.emissive == b.emissive && a.alpha_mode == b.alpha_mode && a.alpha_cutoff == b.alpha_cutoff &&
+           a.double_sided == b.double_sided && same_texture(a.base_colour_texture, b.base_colour_texture) &&
+           same_texture(a.metallic_roughness_texture, b.metallic_roughness_texture) &&
+           same_texture(a.normal_texture, b.normal_texture) && same_texture(a.occlusion_texture, b.occlusion_texture) &&
+           same_texture(a.emissive_texture, b.emissive_texture) && same_texture(a.alpha_texture, b.alpha_texture) &&
+           a.extensions_json == b.extensions_json && a.extras_json == b.extras_json;
+}
 
 bool keep_image_bytes(tinygltf::Image *image, int, std::string *, std::string *, int, int,
                       const unsigned char *bytes, int size, void *) {

@@ -27,6 +27,9 @@ bool keep_image_bytes(tinygltf::Image *image, int index, std::string *error, std
 // bytes of an image; empty when none of these.
 std::string image_mime_type(const std::vector<unsigned char> &bytes);
 
+// True when two looks say the same (images compared by their bytes).
+bool same_look(const host::SurfaceLook &a, const host::SurfaceLook &b);
+
 class LookReader {
 public:
     // Faults in the model's links (a texture or image that does not exist)

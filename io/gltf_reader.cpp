@@ -8,7 +8,9 @@
 // gltf_mesh_record.h, the points and their maps in gltf_points.h and the
 // polygons in gltf_polygons.h. Everything taken from the file is checked
 // before use: accessor ranges, indices, node links, the record itself.
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <limits>
 #include <map>
 #include <set>
@@ -82,9 +84,8 @@ public:
             if (!honoured(extension)) failure_("requires the extension " + extension + ", which is not supported");
         walk_nodes(model_, failure_, [&](int node, const Matrix &world) { add_node_meshes(node, world); });
         keep_names();
-        auto looks = read_looks();
         mark_smooth(scene_, smooth_);
-        keep_looks(looks);
+        keep_looks();
     }
 
 private:
@@ -167,10 +168,29 @@ private:
                      std::to_string(model_.materials.size()) + " exist");
         const auto known = surface_of_material_.find(primitive.material);
         if (known != surface_of_material_.end()) return known->second;
+        if (!look_reader_) look_reader_.emplace(model_, failure_, missing_images_);
+        const std::shared_ptr<const host::SurfaceLook> look = look_reader_->look_of(primitive.material);
         const std::string &name = model_.materials[static_cast<size_t>(primitive.material)].name;
         const uint32_t surface =
-            scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
+            surface_for(name.empty() ? "Material " + std::to_string(primitive.material) : name, look);
         surface_of_material_[primitive.material] = surface;
+        if (!looks_.count(surface)) looks_[surface] = look;
+        return surface;
+    }
+
+    // The surface of that name, unless an earlier file gave it another look
+    // (two files whose materials Blender named "Material" alike): then the
+    // first of "name.001", "name.002", ... that is free or has this look, so
+    // that clones keep their object's look and the surface keeps its own.
+    uint32_t surface_for(const std::string &name, const std::shared_ptr<const host::SurfaceLook> &look) {
+        uint32_t surface = scene_.surface_index(name);
+        for (unsigned n = 1; look; ++n) {
+            const std::shared_ptr<const host::SurfaceLook> &earlier = scene_.surface_keeping(surface).look;
+            if (!earlier || same_look(*earlier, *look)) break;
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, ".%03u", n);
+            surface = scene_.surface_index(name + suffix);
+        }
         return surface;
     }
 
@@ -185,21 +205,11 @@ private:
     }
 
     // Each surface a material made keeps that material (the first, when
-    // several materials share a name): read once the whole file is, and
-    // kept only when nothing failed.
-    using Looks = std::map<uint32_t, std::shared_ptr<const host::SurfaceLook>>;
-    Looks read_looks() {
-        std::vector<std::string> missing;
-        LookReader reader(model_, failure_, missing);
-        Looks looks;
-        for (const auto &[material, surface] : surface_of_material_)
-            if (!looks.count(surface)) looks[surface] = reader.look_of(material);
-        for (const std::string &detail : missing) warn_loading(warnings_, path_, detail);
-        return looks;
-    }
-
-    void keep_looks(Looks &looks) {
-        for (auto &[surface, look] : looks) {
+    // several materials of the file share a name), once the whole file is
+    // read: a file that fails gives no surface a look.
+    void keep_looks() {
+        for (const std::string &detail : missing_images_) warn_loading(warnings_, path_, detail);
+        for (auto &[surface, look] : looks_) {
             if (!look) continue;
             host::SurfaceKeeping keeping = scene_.surface_keeping(surface);
             keeping.look = std::move(look);
@@ -214,6 +224,9 @@ private:
     tinygltf::Model model_;
     std::set<uint32_t> smooth_;  // surfaces whose primitives have normals
     std::map<int, uint32_t> surface_of_material_;
+    std::optional<LookReader> look_reader_;
+    std::vector<std::string> missing_images_;  // what the look reader went without
+    std::map<uint32_t, std::shared_ptr<const host::SurfaceLook>> looks_;  // null: a plain material
     std::set<int> mesh_nodes_;  // nodes whose meshes the layer holds
     ReadWarnings &warnings_;
 };

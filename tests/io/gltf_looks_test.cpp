@@ -160,6 +160,28 @@ TEST(GltfLooks, TexturesWithoutTheirUvSetAreLeftOut) {
     EXPECT_EQ(status, 0) << report;
 }
 
+// Two files whose materials share a name but not a look (Blender names every
+// first material "Material"): the later one's surface is renamed, so each
+// keeps its own look; a file with the same look shares the surface.
+TEST(GltfLooks, ASurfaceNameWithAnotherLookIsRenamed) {
+    ScratchFolder folder;
+    for (const char *name : {"blender_style.bin", "grass.png", "rock.png"})
+        std::filesystem::copy_file(kData / name, folder / name);
+    std::string text = read_text(kData / "blender_style.gltf");
+    text.replace(text.find("\"roughnessFactor\": 0.8"), 22, "\"roughnessFactor\": 0.5");
+    const std::filesystem::path rougher = folder.write("rougher.gltf", text);
+    ReadBack back;
+    io::read_mesh_file(kData / "blender_style.gltf", back.scene);
+    const size_t second = io::read_mesh_file(rougher, back.scene);
+    const size_t third = io::read_mesh_file(kData / "blender_style.gltf", back.scene);
+    const host::Scene &scene = back.scene;
+    EXPECT_EQ(scene.surface_name(scene.layer(second).polygon_surface(0)), "Grass.001");
+    EXPECT_EQ(scene.surface_name(scene.layer(second).polygon_surface(2)), "Rock") << "the same look";
+    EXPECT_EQ(scene.surface_name(scene.layer(third).polygon_surface(0)), "Grass");
+    EXPECT_EQ(look_of(back, "Grass").roughness, 0.8);
+    EXPECT_EQ(look_of(back, "Grass.001").roughness, 0.5);
+}
+
 class GltfLooksTravel : public ::testing::TestWithParam<const char *> {};
 
 // Blender's layout (an image file beside the .gltf, an unknown extension) and
