@@ -183,16 +183,16 @@ private:
         host::SurfaceLook &look = m.look;
         double alpha = 1.0;
         if (m.dissolve)
-            alpha = *m.dissolve;
+            alpha = unit(*m.dissolve);
         else if (m.transparency)
-            alpha = 1.0 - *m.transparency;
+            alpha = 1.0 - unit(*m.transparency);
         look.base_colour[3] = alpha;
         if (alpha < 1.0 || look.alpha_texture) look.alpha_mode = host::AlphaMode::blend;
         if (m.roughness)
-            look.roughness = *m.roughness;
+            look.roughness = unit(*m.roughness);
         else if (m.shininess)
             look.roughness = 1.0 - std::sqrt(std::clamp(*m.shininess, 0.0, 1000.0) / 1000.0);
-        if (m.metallic) look.metallic = *m.metallic;
+        if (m.metallic) look.metallic = unit(*m.metallic);
         // A colour or emission map without a colour of its own shows as
         // painted (Blender writes no Kd beside map_Kd).
         if (look.base_colour_texture && !m.colour) look.base_colour = {1.0, 1.0, 1.0, look.base_colour[3]};
