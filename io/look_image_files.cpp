@@ -11,6 +11,8 @@ namespace sowfield::io::detail {
 
 namespace {
 
+constexpr size_t kLongestStem = 100;
+
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -47,6 +49,9 @@ std::string plain_image_file_name(const host::LookImage &image) {
     std::string stem = std::filesystem::path(name).stem().string();
     std::string extension = std::filesystem::path(name).extension().string();
     if (stem.empty()) stem = "texture";
+    // Well within the 255 bytes a file name may have, with room for "-N".
+    if (stem.size() > kLongestStem) stem.resize(kLongestStem);
+    if (extension.size() > kLongestStem) extension.clear();
     if (!wanted.empty() && lower(extension) != wanted && !(wanted == ".jpg" && lower(extension) == ".jpeg"))
         extension = wanted;
     return stem + extension;

@@ -1,7 +1,8 @@
 // The images of looks written as files beside an output file (an OBJ's
 // textures; any format that refers to images by file name). Each image gets
 // a plain file name from its own name or file name (letters, digits, '.',
-// '-' and '_'; the extension of its type), unique in the folder among what
+// '-' and '_', at most 100 before the extension; the extension of its
+// type), unique in the folder among what
 // this output writes, and is written as a companion of the output, so that
 // it appears with the output or not at all. A file of that name already
 // there is never overwritten: when it holds the same bytes it is used as it
