@@ -386,13 +386,14 @@ int Job::run(host::Scene &scene, std::vector<host::PanelAnswer> answers) {
 }
 
 std::vector<fs::path> Job::write_instanced(const host::Scene &scene, uint32_t first_point, uint32_t first_polygon,
-                                           io::WriteRange range, std::string_view provenance_json) {
+                                           io::WriteRange range, std::string_view provenance_json,
+                                           const io::WriteStyle &style) {
     const size_t foreground = scene.foreground.front();
     const io::CloneInstances found =
         io::find_clone_instances(scene, foreground, scene.background, first_point, first_polygon);
     const io::InstanceMode mode = *options_.instances == "nodes" ? io::InstanceMode::nodes : io::InstanceMode::gpu;
     std::vector<fs::path> written =
-        io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json);
+        io::write_instanced_gltf(*options_.output, scene, foreground, range, found, mode, provenance_json, style);
     RunSummary::Instances &instances = summary_.instances.emplace();
     instances.mode = *options_.instances;
     instances.instanced = found.placed.size();
@@ -416,15 +417,22 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
                       const host::PanelSnapshot &accepted) {
     const fs::path &path = *options_.output;
     io::WriteRange range;
-    if (options_.clones_only) range = {first_point, first_polygon};
+    io::WriteStyle style{options_.crease_angle, {}, {}};
+    std::string objects;
+    if (options_.clones_only) {
+        range = {first_point, first_polygon};
+        // What is written is copies of the objects: it takes their names.
+        for (const size_t layer : scene.background) objects += (objects.empty() ? "" : ", ") + scene.layer(layer).name;
+        style.name = objects;
+        if (scene.background.size() == 1) style.mesh_name = scene.layer(scene.background.front()).mesh_name;
+    }
     const auto start = std::chrono::steady_clock::now();
     StageCaption writing(!options_.quiet && !options_.silent, "Writing " + path.string());
     try {
         const std::string provenance = provenance_json(summary_, host::settings_json(accepted));
         write_result_file(path, [&] {
-            if (options_.instances) return write_instanced(scene, first_point, first_polygon, range, provenance);
-            return io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance,
-                                       io::WriteStyle{options_.crease_angle});
+            if (options_.instances) return write_instanced(scene, first_point, first_polygon, range, provenance, style);
+            return io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance, style);
         });
     } catch (const io::MeshFileError &error) {
         writing.end(false);

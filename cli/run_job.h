@@ -94,7 +94,7 @@ private:
                      const host::PanelSnapshot &accepted);
     std::vector<std::filesystem::path> write_instanced(const host::Scene &scene, uint32_t first_point,
                                                        uint32_t first_polygon, io::WriteRange range,
-                         std::string_view provenance_json);
+                                                       std::string_view provenance_json, const io::WriteStyle &style);
 
     const RunOptions &options_;
     RunSummary summary_;

@@ -161,6 +161,7 @@ host::Layer remaining_geometry(const AtomicFile &out, const host::Layer &layer, 
     };
 
     host::Layer rest(layer.name);
+    rest.mesh_name = layer.mesh_name;
     for (const KeptSpan &span : spans)
         for (uint32_t point = span.first_point; point < span.point_end; ++point) rest.add_point(layer.position(point));
     for (size_t m = 0; m < layer.vmap_count(); ++m) {
@@ -189,15 +190,16 @@ host::Layer remaining_geometry(const AtomicFile &out, const host::Layer &layer, 
 
 std::vector<std::filesystem::path> write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene,
                                                        size_t layer, WriteRange range, const CloneInstances &instances,
-                                                       InstanceMode mode, std::string_view provenance_json) {
+                                                       InstanceMode mode, std::string_view provenance_json,
+                                                       WriteStyle style) {
     const Format format = format_for(path);
     if (format == Format::obj)
         throw MeshFileError("Error writing " + path.string() + ": OBJ has no instancing; write .glb or .gltf");
-    if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range, provenance_json);
+    if (instances.placed.empty()) return write_mesh_file(path, scene, layer, range, provenance_json, style);
     const Instancing instancing(instances, mode);
     return detail::write_atomically(path, [&](AtomicFile &out) {
         const host::Layer rest = remaining_geometry(out, scene.layer(layer), range, instances);
-        detail::write_gltf(out, scene, rest, {}, format == Format::glb, provenance_json, &instancing);
+        detail::write_gltf(out, scene, rest, {}, format == Format::glb, provenance_json, &instancing, style);
     });
 }
 

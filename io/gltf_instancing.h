@@ -43,11 +43,12 @@ enum class InstanceMode { gpu, nodes };
 // Writes `layer` of the scene within `range` as write_mesh_file does, to a
 // .gltf or .glb path, with the clones of `instances.placed` as instances of
 // one mesh. Throws MeshFileError, leaving no file, on any failure.
-// `provenance_json` as write_mesh_file takes it; returns the files written
-// as write_mesh_file does.
+// `provenance_json` and `style` as write_mesh_file takes them; returns the
+// files written as write_mesh_file does.
 std::vector<std::filesystem::path> write_instanced_gltf(const std::filesystem::path &path, const host::Scene &scene,
                                                        size_t layer, WriteRange range, const CloneInstances &instances,
-                                                       InstanceMode mode, std::string_view provenance_json = {});
+                                                       InstanceMode mode, std::string_view provenance_json = {},
+                                                       WriteStyle style = {});
 
 namespace detail {
 

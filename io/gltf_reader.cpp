@@ -8,7 +8,9 @@
 // gltf_mesh_record.h, the points and their maps in gltf_points.h and the
 // polygons in gltf_polygons.h. Everything taken from the file is checked
 // before use: accessor ranges, indices, node links, the record itself.
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <limits>
 #include <map>
 #include <set>
@@ -19,6 +21,7 @@
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
 #include "io/gltf_instancing.h"
+#include "io/gltf_look_reader.h"
 #include "io/gltf_matrix.h"
 #include "io/gltf_mesh_record.h"
 #include "io/gltf_node_walk.h"
@@ -31,18 +34,15 @@ namespace sowfield::io::detail {
 
 namespace {
 
-// Extensions that change nothing we read (materials, textures, lights) or
-// that the accessor reader handles (quantized attributes).
+// Extensions a file may require of us: those the accessor reader handles
+// (quantized attributes) or the node walk (instancing); material and texture
+// extensions, kept with the material as they came (a texture whose image
+// only such an extension gives is left out, with a warning); lights, which
+// change no mesh.
 bool honoured(const std::string &extension) {
     const auto starts = [&](const char *prefix) { return extension.rfind(prefix, 0) == 0; };
     return extension == "KHR_mesh_quantization" || extension == "KHR_lights_punctual" || starts("KHR_materials_") ||
            starts("KHR_texture_") || starts("EXT_texture_") || extension == "EXT_mesh_gpu_instancing";
-}
-
-// Images are never decoded: a mesh needs none of them.
-bool skip_image(tinygltf::Image *, const int, std::string *, std::string *, int, int, const unsigned char *, int,
-                void *) {
-    return true;
 }
 
 std::string one_line(std::string text) {
@@ -75,15 +75,17 @@ std::vector<int> point_accessors(const tinygltf::Primitive &primitive) {
 
 class GltfReader {
 public:
-    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer)
-        : path_(path), failure_{path}, scene_(scene), layer_(layer) {}
+    GltfReader(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings)
+        : path_(path), failure_{path}, scene_(scene), layer_(layer), warnings_(warnings) {}
 
     void read() {
         load();
         for (const std::string &extension : model_.extensionsRequired)
             if (!honoured(extension)) failure_("requires the extension " + extension + ", which is not supported");
         walk_nodes(model_, failure_, [&](int node, const Matrix &world) { add_node_meshes(node, world); });
+        keep_names();
         mark_smooth(scene_, smooth_);
+        keep_looks();
     }
 
 private:
@@ -92,7 +94,7 @@ private:
         const std::string_view bytes = file.bytes();
         if (bytes.size() > std::numeric_limits<uint32_t>::max()) failure_("the file is larger than 4 GiB");
         tinygltf::TinyGLTF loader;
-        loader.SetImageLoader(skip_image, nullptr);
+        loader.SetImageLoader(keep_image_bytes, nullptr);
         std::string error;
         std::string warning;
         const std::string base = path_.parent_path().empty() ? "." : path_.parent_path().string();
@@ -114,6 +116,7 @@ private:
             failure_("node " + std::to_string(index) + " refers to mesh " + std::to_string(node.mesh) + ", but only " +
                      std::to_string(model_.meshes.size()) + " exist");
         const bool placing_clones = places_clones(node);
+        if (!placing_clones) mesh_nodes_.insert(index);
         for (const MeshPlacement &placement : mesh_placements(model_, index, failure_)) {
             const uint32_t first = layer_.point_count();
             add_mesh(node.mesh, multiply(world, placement.matrix), placing_clones);
@@ -163,8 +166,55 @@ private:
         if (static_cast<size_t>(primitive.material) >= model_.materials.size())
             failure_(where + " refers to material " + std::to_string(primitive.material) + ", but only " +
                      std::to_string(model_.materials.size()) + " exist");
+        const auto known = surface_of_material_.find(primitive.material);
+        if (known != surface_of_material_.end()) return known->second;
+        if (!look_reader_) look_reader_.emplace(model_, failure_, missing_images_);
+        const std::shared_ptr<const host::SurfaceLook> look = look_reader_->look_of(primitive.material);
         const std::string &name = model_.materials[static_cast<size_t>(primitive.material)].name;
-        return scene_.surface_index(name.empty() ? "Material " + std::to_string(primitive.material) : name);
+        const uint32_t surface =
+            surface_for(name.empty() ? "Material " + std::to_string(primitive.material) : name, look);
+        surface_of_material_[primitive.material] = surface;
+        if (!looks_.count(surface)) looks_[surface] = look;
+        return surface;
+    }
+
+    // The surface of that name, unless an earlier file gave it another look
+    // (two files whose materials Blender named "Material" alike): then the
+    // first of "name.001", "name.002", ... that is free or has this look, so
+    // that clones keep their object's look and the surface keeps its own.
+    uint32_t surface_for(const std::string &name, const std::shared_ptr<const host::SurfaceLook> &look) {
+        uint32_t surface = scene_.surface_index(name);
+        for (unsigned n = 1; look; ++n) {
+            const std::shared_ptr<const host::SurfaceLook> &earlier = scene_.surface_keeping(surface).look;
+            if (!earlier || same_look(*earlier, *look)) break;
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, ".%03u", n);
+            surface = scene_.surface_index(name + suffix);
+        }
+        return surface;
+    }
+
+    // The layer takes the name of the node that holds its geometry and the
+    // name of that node's mesh, when one node holds it all (placed clones of
+    // our own apart); otherwise it keeps the file's name.
+    void keep_names() {
+        if (mesh_nodes_.size() != 1) return;
+        const tinygltf::Node &node = model_.nodes[static_cast<size_t>(*mesh_nodes_.begin())];
+        if (!node.name.empty()) layer_.name = node.name;
+        layer_.mesh_name = model_.meshes[static_cast<size_t>(node.mesh)].name;
+    }
+
+    // Each surface a material made keeps that material (the first, when
+    // several materials of the file share a name), once the whole file is
+    // read: a file that fails gives no surface a look.
+    void keep_looks() {
+        for (const std::string &detail : missing_images_) warn_loading(warnings_, path_, detail);
+        for (auto &[surface, look] : looks_) {
+            if (!look) continue;
+            host::SurfaceKeeping keeping = scene_.surface_keeping(surface);
+            keeping.look = std::move(look);
+            scene_.set_surface_keeping(surface, std::move(keeping));
+        }
     }
 
     const std::filesystem::path &path_;
@@ -173,12 +223,18 @@ private:
     host::Layer &layer_;
     tinygltf::Model model_;
     std::set<uint32_t> smooth_;  // surfaces whose primitives have normals
+    std::map<int, uint32_t> surface_of_material_;
+    std::optional<LookReader> look_reader_;
+    std::vector<std::string> missing_images_;  // what the look reader went without
+    std::map<uint32_t, std::shared_ptr<const host::SurfaceLook>> looks_;  // null: a plain material
+    std::set<int> mesh_nodes_;  // nodes whose meshes the layer holds
+    ReadWarnings &warnings_;
 };
 
 }  // namespace
 
-void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings & /*warnings*/) {
-    GltfReader(path, scene, layer).read();
+void read_gltf(const std::filesystem::path &path, host::Scene &scene, host::Layer &layer, ReadWarnings &warnings) {
+    GltfReader(path, scene, layer, warnings).read();
 }
 
 }  // namespace sowfield::io::detail

@@ -129,6 +129,24 @@ std::string named_weight_attribute(std::string_view map_name) {
     return "_" + std::string(map_name);
 }
 
+// A file name as a relative URI: unreserved characters as they are, every
+// other byte percent-encoded.
+std::string relative_uri(const std::string &name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri.push_back(c);
+        } else {
+            uri.push_back('%');
+            uri.push_back(kHex[byte >> 4]);
+            uri.push_back(kHex[byte & 15]);
+        }
+    }
+    return uri;
+}
+
 bool made_up_attribute(std::string_view attribute) {
     for (const char *stem : {"_WEIGHT_", "_SUBDIV_WEIGHT_", "_SPOT_", "_VMAP_", "_UV_EXACT_"})
         if (attribute.rfind(stem, 0) == 0) return true;
@@ -161,7 +179,32 @@ tinygltf::Value value_of(const nlohmann::json &json) {
     }
 }
 
+nlohmann::json json_of(const tinygltf::Value &value) {
+    switch (value.Type()) {
+    case tinygltf::BOOL_TYPE: return value.Get<bool>();
+    case tinygltf::INT_TYPE: return value.Get<int>();
+    case tinygltf::REAL_TYPE: return value.Get<double>();
+    case tinygltf::STRING_TYPE: return value.Get<std::string>();
+    case tinygltf::ARRAY_TYPE: {
+        nlohmann::json items = nlohmann::json::array();
+        for (size_t i = 0; i < value.ArrayLen(); ++i) items.push_back(json_of(value.Get(static_cast<int>(i))));
+        return items;
+    }
+    case tinygltf::OBJECT_TYPE: {
+        nlohmann::json members = nlohmann::json::object();
+        for (const std::string &key : value.Keys()) members[key] = json_of(value.Get(key));
+        return members;
+    }
+    default: return nullptr;  // binary blobs do not come from JSON
+    }
+}
+
 }  // namespace
+
+std::string json_text(const tinygltf::Value &value) {
+    if (value.Type() == tinygltf::NULL_TYPE) return {};
+    return json_of(value).dump();
+}
 
 tinygltf::Value json_value(std::string_view json) {
     const nlohmann::json parsed = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);

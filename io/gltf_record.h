@@ -75,6 +75,10 @@ std::string attribute_name(uint32_t type, unsigned ordinal);
 
 bool valid_utf8(std::string_view text);
 
+// A file name as a relative URI: unreserved characters as they are, every
+// other byte percent-encoded.
+std::string relative_uri(const std::string &name);
+
 // Vertex maps that hold what other programs put in a glTF file and that the
 // plug-in does not copy: "COLOR_n" colours (named after the attribute) and
 // application-specific attributes that are not weights (named after the
@@ -99,5 +103,8 @@ bool made_up_attribute(std::string_view attribute);
 // A JSON text as a tinygltf value, for extras the writer is handed as text.
 // Throws std::invalid_argument when the text is not JSON.
 tinygltf::Value json_value(std::string_view json);
+// The other way: a tinygltf value as compact JSON text ("" for no value), for
+// what the host keeps as text (a material's extensions and extras).
+std::string json_text(const tinygltf::Value &value);
 
 }  // namespace sowfield::io::detail::gltf

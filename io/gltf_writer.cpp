@@ -28,6 +28,7 @@
 #include "io/crease_normals.h"
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
+#include "io/gltf_look_writer.h"
 #include "io/gltf_vertices.h"
 #include "io/gltf_record.h"
 #include "sowfield_version.h"
@@ -114,24 +115,6 @@ private:
     AtomicFile &out_;
 };
 
-// A file name as a relative URI: unreserved characters as they are, every
-// other byte percent-encoded.
-std::string uri_of(const std::string &name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string uri;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
-            uri.push_back(c);
-        } else {
-            uri.push_back('%');
-            uri.push_back(kHex[byte >> 4]);
-            uri.push_back(kHex[byte & 15]);
-        }
-    }
-    return uri;
-}
-
 // Elements written one by one into blocks the sink provides.
 template <class T>
 class Staging {
@@ -165,6 +148,7 @@ public:
           binary_(binary),
           provenance_json_(provenance_json),
           crease_degrees_(style.crease_degrees),
+          style_(style),
           selection_(select_for_writing(out, layer, range)),
           addition_(addition) {}
 
@@ -172,7 +156,7 @@ public:
         plan();
         if (addition_) {
             shared_ = std::make_unique<GltfWriter>(out_, scene_, addition_->shared_mesh(), WriteRange{}, binary_, "", nullptr,
-                                                   WriteStyle{crease_degrees_});
+                                                   WriteStyle{crease_degrees_, {}, {}});
             shared_->plan();
         }
         const std::string json = describe();
@@ -202,8 +186,17 @@ private:
             plan.smooth = plan.kind == kTriangles && scene_.surface_keeping(plan.surface).smooth;
     }
 
+    // The node's name and the mesh's: the style's when it gives them, else
+    // the layer's (a layer without a mesh name of its own gives its name).
+    std::string node_name() const { return std::string(style_.name.empty() ? layer_.name : style_.name); }
+    std::string mesh_name() const {
+        const std::string_view mesh = style_.name.empty() ? layer_.mesh_name : style_.mesh_name;
+        return mesh.empty() ? node_name() : std::string(mesh);
+    }
+
     void check_names() const {
-        if (!gltf::valid_utf8(layer_.name)) out_.fail("the layer name is not valid UTF-8");
+        if (!gltf::valid_utf8(node_name()) || !gltf::valid_utf8(mesh_name()))
+            out_.fail("the layer name is not valid UTF-8");
         for (size_t i = 0; i < layer_.vmap_count(); ++i)
             if (!gltf::valid_utf8(layer_.vmap(i).name()))
                 out_.fail("the name of vertex map " + std::to_string(i) + " is not valid UTF-8");
@@ -227,7 +220,6 @@ private:
     }
 
     void plan_maps() {
-        unsigned uv_count = 0;
         unsigned target_count = 0;
         unsigned color_count = 0;
         std::map<std::string, unsigned> attribute_count;  // by the attribute's first name
@@ -240,8 +232,8 @@ private:
             std::string exact_name;
             if (map.type() == SF_VMAP_TXUV && dimension == 2) {
                 plan.flip_v = true;
-                plan.attribute = "TEXCOORD_" + std::to_string(uv_count);
-                exact_name = "_UV_EXACT_" + std::to_string(uv_count++);
+                plan.attribute = "TEXCOORD_" + std::to_string(uv_sets_);
+                exact_name = "_UV_EXACT_" + std::to_string(uv_sets_++);
             } else if (map.type() == SF_VMAP_MORF && dimension == 3) {
                 plan.target = static_cast<int>(target_count++);
                 plan.min.assign(3, std::numeric_limits<double>::infinity());
@@ -366,22 +358,28 @@ private:
         // serialise as null, which the format does not allow).
         if (points() == 0 && !addition_) return serialise(model);
 
+        materials_ = std::make_unique<GltfMaterials>(
+            scene_, out_, binary_,
+            std::set<std::string>{out_.target().filename().string(), bin_path().filename().string()});
         model.scenes.emplace_back();
-        model.scenes[0].name = layer_.name;
+        model.scenes[0].name = node_name();
         model.defaultScene = 0;
         if (points() > 0) {
             model.scenes[0].nodes.push_back(0);
             tinygltf::Node node;
-            node.name = layer_.name;
+            node.name = node_name();
             node.mesh = describe_mesh(model);
             model.nodes.push_back(std::move(node));
         }
         if (addition_) {
             shared_->binary_size_ = binary_size_;
+            shared_->materials_ = std::move(materials_);
             const int mesh = shared_->describe_mesh(model);
+            materials_ = std::move(shared_->materials_);
             binary_size_ = shared_->binary_size_;
             addition_->describe(model, mesh, binary_size_);
         }
+        materials_->finish(model, binary_size_);
         return serialise(model);
     }
 
@@ -389,7 +387,7 @@ private:
     int describe_mesh(tinygltf::Model &model) {
         VertexAccessors vertices = describe_vertices(model);
         tinygltf::Mesh mesh;
-        mesh.name = layer_.name;
+        mesh.name = mesh_name();
         describe_primitives(model, vertices, mesh);
         mesh.extras = mesh_extras(vertices);
         model.meshes.push_back(std::move(mesh));
@@ -466,7 +464,6 @@ private:
             primitive.extras = our_extras(std::move(record));
             mesh.primitives.push_back(std::move(primitive));
         }
-        std::vector<int> material_of(scene_.surface_count(), -1);
         for (PrimitivePlan &plan : primitives_) {
             tinygltf::Primitive primitive;
             primitive.attributes = vertices.attributes;
@@ -477,7 +474,7 @@ private:
                                                    : TINYGLTF_MODE_TRIANGLES;
             primitive.indices = add_accessor(model, 1, plan.index_count, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER,
                                              TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
-            primitive.material = material_for(model, plan.surface, material_of);
+            primitive.material = materials_->material_for(model, plan.surface, uv_sets_);
             if (plan.fanned) {
                 Value::Object record;
                 record[gltf::kPolygonSizes] = Value(plan.sizes.values());
@@ -485,18 +482,6 @@ private:
             }
             mesh.primitives.push_back(std::move(primitive));
         }
-    }
-
-    int material_for(tinygltf::Model &model, uint32_t surface, std::vector<int> &material_of) const {
-        int &material = material_of[surface];
-        if (material >= 0) return material;
-        const std::string &name = scene_.surface_name(surface);
-        if (!gltf::valid_utf8(name)) out_.fail("the name of surface " + std::to_string(surface) + " is not valid UTF-8");
-        material = static_cast<int>(model.materials.size());
-        tinygltf::Material m;
-        m.name = name;
-        model.materials.push_back(std::move(m));
-        return material;
     }
 
     Value mesh_extras(VertexAccessors &vertices) {
@@ -522,6 +507,7 @@ private:
     std::string serialise(const tinygltf::Model &model) const {
         std::ostringstream text;
         tinygltf::TinyGLTF gltf;
+        gltf.SetImageWriter(nullptr, nullptr);  // images are ours to write, as they came
         if (!gltf.WriteGltfSceneToStream(&model, text, false, false)) out_.fail("cannot describe the scene as glTF");
         std::string json = text.str();
         while (!json.empty() && (json.back() == '\n' || json.back() == ' ')) json.pop_back();
@@ -553,22 +539,26 @@ private:
             out_.write(chunk, sizeof chunk);
             Sink sink(out_);
             write_binary(sink);
+            materials_->write_images([&](const void *bytes, size_t n) { sink.copy(bytes, n); });
         }
     }
 
     // The description, and the data in a .bin of the same name beside it,
     // which appears with the .gltf or not at all.
     void write_gltf(const std::string &description) {
-        std::filesystem::path bin_path = out_.target();
-        bin_path.replace_extension(".bin");
         if (binary_size_ > 0) {
-            auto bin = std::make_unique<AtomicFile>(bin_path);
+            auto bin = std::make_unique<AtomicFile>(bin_path());
             Sink sink(*bin);
             write_binary(sink);
             out_.attach(std::move(bin));
         }
-        out_.write(with_buffer(description, uri_of(bin_path.filename().string())));
+        out_.write(with_buffer(description, gltf::relative_uri(bin_path().filename().string())));
         out_.put('\n');
+    }
+
+    std::filesystem::path bin_path() const {
+        std::filesystem::path path = out_.target();
+        return path.replace_extension(".bin");
     }
 
     // The buffer views in the order describe() laid them out.
@@ -642,9 +632,11 @@ private:
     bool binary_;
     std::string_view provenance_json_;
     double crease_degrees_;
+    WriteStyle style_;
     WriteSelection selection_;
     std::vector<double> position_min_, position_max_;
     std::vector<MapPlan> maps_;
+    unsigned uv_sets_ = 0;  // TEXCOORD_n written
     std::vector<PrimitivePlan> primitives_;
     CornerNormals corners_;
     GltfVertices vertices_;
@@ -653,6 +645,7 @@ private:
     uint64_t binary_size_ = 0;
     const GltfAddition *addition_ = nullptr;
     std::unique_ptr<GltfWriter> shared_;  // the addition's mesh
+    std::unique_ptr<GltfMaterials> materials_;  // the file's, lent to shared_ while it describes its mesh
 };
 
 }  // namespace

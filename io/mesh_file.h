@@ -6,17 +6,26 @@
 //   size ("f"; 2-point polygons as "l", 1-point as "p"), each polygon's
 //   surface ("usemtl"), and the first "TXUV" map as "vt" (read back as the
 //   "TXUV" map "UV"; a point is split only where its corners disagree on UV).
-//   Other maps and polygon types are not kept.
+//   Each surface's look comes from the material libraries ("mtllib", .mtl
+//   files beside the OBJ, with the texture images beside them; see
+//   mtl_reader.h) and goes out in NAME.mtl beside NAME.obj, with the images
+//   as files beside it (see mtl_writer.h). Other maps and polygon types are
+//   not kept.
 // - glTF 2.0 (.gltf with its data in a .bin beside it, written together or
 //   not at all; .glb binary): positions in single precision (the format's
 //   only choice: exact for values that are floats, rounded to the nearest
-//   float otherwise), materials as surfaces, every vertex map with its type,
-//   name and the points without a value (a weight map under the attribute
-//   "_" + its name where that is a plain name), and the polygons
-//   (fan-triangulated for the format, their sizes, order and types recorded
-//   so that our own files read back polygon for polygon). Files from
-//   elsewhere give their triangles, lines and points, in world space, and
-//   their application-specific attributes of one float as weight maps.
+//   float otherwise), materials as surfaces with their whole material as the
+//   surface's look (factors, textures with samplers and images as they came,
+//   alpha, sides, extensions and extras; see gltf_look_reader.h and
+//   gltf_look_writer.h: images embedded in a GLB, files beside a .gltf),
+//   every vertex map with its type, name and the points without a value (a
+//   weight map under the attribute "_" + its name where that is a plain
+//   name), and the polygons (fan-triangulated for the format, their sizes,
+//   order and types recorded so that our own files read back polygon for
+//   polygon). The node that holds the geometry and its mesh give the
+//   layer's name and mesh name. Files from elsewhere give their triangles,
+//   lines and points, in world space, and their application-specific
+//   attributes of one float as weight maps.
 // - Both: a surface that came with normals (glTF NORMAL; OBJ vn or a
 //   smoothing group) is written with normals computed from the written
 //   geometry (see crease_normals.h).
@@ -69,6 +78,11 @@ struct WriteRange {
 // angle.
 struct WriteStyle {
     double crease_degrees = 60.0;
+    // The name the written geometry takes (glTF: its node and scene) and its
+    // mesh's name; empty: the layer's own. A clones-only output takes the
+    // object's names rather than the surface's.
+    std::string_view name;
+    std::string_view mesh_name;
 };
 
 // Writes one layer atomically: into a temporary file beside `path`, renamed

@@ -26,6 +26,10 @@ using host::trim;
 // a file that is not a library at all should not bury the other messages.
 constexpr size_t kWarningsPerLibrary = 8;
 
+// Larger files named as images or libraries are not what they claim to be.
+constexpr uintmax_t kLargestImage = uintmax_t{1} << 30;
+constexpr uintmax_t kLargestLibrary = uintmax_t{64} << 20;
+
 double unit(double value) { return std::clamp(value, 0.0, 1.0); }
 
 // The statement's words, split at white space.
@@ -325,6 +329,10 @@ private:
     static std::shared_ptr<const host::LookImage> read(const std::filesystem::path &path, const std::string &name) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+        // An empty file is no image (and the system's own files that claim
+        // no size may stream without end).
+        const uintmax_t size = std::filesystem::file_size(path, error);
+        if (error || size == 0 || size > kLargestImage) return nullptr;
         std::ifstream in(path, std::ios::binary);
         if (!in) return nullptr;
         auto image = std::make_shared<host::LookImage>();
@@ -348,6 +356,11 @@ std::vector<MtlMaterial> parse_material_library(std::string_view text, const std
 }
 
 std::vector<MtlMaterial> read_material_library(const std::filesystem::path &library, ReadWarnings &warnings) {
+    std::error_code size_error;
+    if (const uintmax_t size = std::filesystem::file_size(library, size_error); !size_error && size > kLargestLibrary) {
+        warn_loading(warnings, library, "is too large for a material library; its materials come without their look");
+        return {};
+    }
     try {
         const MappedFile file(library);
         ImagesBeside beside(library.parent_path());

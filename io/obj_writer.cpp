@@ -109,6 +109,11 @@ char *put_number(char *at, Number value) {
 
 bool has_line_break(const std::string &name) { return name.find_first_of("\r\n") != std::string::npos; }
 
+// The end of a line that ends in a name: a backslash last on a line would
+// continue the statement on the next, so such a name is followed by a space
+// (which readers trim).
+std::string_view name_line_end(const std::string &name) { return name.ends_with('\\') ? " \n" : "\n"; }
+
 // A name goes on a line of its own: a line break inside would start a new
 // statement.
 std::string line_break_problem(const std::string &name, const char *what) {
@@ -264,7 +269,7 @@ void format_polygons(const PolygonContext &c, uint32_t first, uint32_t last, Chu
             }
             chunk.write("usemtl ");
             chunk.write(name);
-            chunk.write("\n");
+            chunk.write(name_line_end(name));
         }
         const std::span<const uint32_t> points = c.layer.polygon_points(polygon);
         const uint32_t offset = polygon - c.selection.first_polygon;
@@ -317,7 +322,7 @@ void write_obj(AtomicFile &out, const host::Scene &scene, const host::Layer &lay
         out.write("mtllib " + write_material_library(out, scene, surfaces) + "\n");
     if (!layer.name.empty()) {
         if (has_line_break(layer.name)) out.fail(line_break_problem(layer.name, "the layer name"));
-        out.write("o " + layer.name + "\n");
+        out.write("o " + layer.name + std::string(name_line_end(layer.name)));
     }
 
     write_in_chunks(out, selection.first_point, selection.point_end,

@@ -10,10 +10,13 @@
 #include <filesystem>
 #include <limits>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "fuzz/entries/scene_checks.h"
 #include "io/mesh_file.h"
+#include "io/mtl_reader.h"
 #include "sowfield_host.h"
 
 namespace sowfield::fuzz {
@@ -42,6 +45,15 @@ const fs::path &scratch_folder() {
         });
         return made;
     }();
+    return folder;
+}
+
+// An empty folder in the scratch folder: what one input writes beside its
+// output (an OBJ's library and images) never meets another input's.
+fs::path fresh_folder(const std::string &name) {
+    const fs::path folder = scratch_folder() / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
     return folder;
 }
 
@@ -163,7 +175,7 @@ std::vector<std::string> run_reader(std::span<const uint8_t> bytes, std::string_
     // doubles here) but cannot be written as glTF again, which the writer
     // refuses with a message of its own.
     if (positions_as_float && beyond_single_precision(layer)) return problems;
-    const fs::path copy_path = scratch_folder() / ("copy" + std::string(copy_extension));
+    const fs::path copy_path = fresh_folder("copy") / ("copy" + std::string(copy_extension));
     try {
         io::write_mesh_file(copy_path, scene, index);
         host::Scene again;
@@ -175,7 +187,100 @@ std::vector<std::string> run_reader(std::span<const uint8_t> bytes, std::string_
     return problems;
 }
 
+bool unit(double value) { return value >= 0.0 && value <= 1.0; }
+
+void check_material(const io::detail::MtlMaterial &material, std::vector<std::string> &problems) {
+    const host::SurfaceLook &look = material.look;
+    if (material.name.empty()) problems.push_back("a material without a name");
+    bool in_range = unit(look.metallic) && unit(look.roughness);
+    for (const double c : look.base_colour) in_range = in_range && unit(c);
+    for (const double c : look.emissive) in_range = in_range && unit(c);
+    if (!in_range) problems.push_back("material \"" + material.name + "\" has a factor outside 0..1");
+    for (const auto *slot : {&look.base_colour_texture, &look.normal_texture, &look.emissive_texture,
+                             &look.alpha_texture})
+        if (slot->has_value() && !(*slot)->image) problems.push_back("a texture without an image");
+}
+
+// Expects the look read back from our own library to be the one written.
+void check_look_read_back(const std::string &name, const host::SurfaceLook &written, const host::SurfaceLook *read,
+                          std::vector<std::string> &problems) {
+    if (read == nullptr) {
+        problems.push_back("material \"" + name + "\" did not come back");
+        return;
+    }
+    if (read->base_colour != written.base_colour || read->roughness != written.roughness ||
+        read->metallic != written.metallic || read->emissive != written.emissive ||
+        read->alpha_mode != written.alpha_mode)
+        problems.push_back("material \"" + name + "\" came back with other factors");
+    const auto same_image = [](const std::optional<host::LookTexture> &a, const std::optional<host::LookTexture> &b) {
+        if (a.has_value() != b.has_value()) return false;
+        return !a || (a->image->bytes == b->image->bytes && a->scale == b->scale);
+    };
+    if (!same_image(written.base_colour_texture, read->base_colour_texture) ||
+        !same_image(written.normal_texture, read->normal_texture) ||
+        !same_image(written.emissive_texture, read->emissive_texture) ||
+        !same_image(written.alpha_texture, read->alpha_texture))
+        problems.push_back("material \"" + name + "\" came back with other textures");
+}
+
 }  // namespace
+
+std::vector<std::string> run_mtl_input(std::span<const uint8_t> bytes) {
+    std::vector<std::string> problems;
+    io::detail::ReadWarnings warnings;
+    std::vector<io::detail::MtlMaterial> materials;
+    try {
+        // Every image exists, its bytes its own name.
+        materials = io::detail::parse_material_library(
+            std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()), "fuzz.mtl",
+            [](const std::string &name) {
+                auto image = std::make_shared<host::LookImage>();
+                image->file_name = name;
+                image->bytes.assign(name.begin(), name.end());
+                return std::shared_ptr<const host::LookImage>(image);
+            },
+            warnings);
+    } catch (const std::exception &failure) {
+        problems.push_back(std::string("the library reader threw: ") + failure.what());
+        return problems;
+    }
+    for (const std::string &warning : warnings)
+        if (!warning.starts_with("fuzz.mtl: ")) problems.push_back("a warning that does not name the library");
+    for (const io::detail::MtlMaterial &material : materials) check_material(material, problems);
+    if (!problems.empty()) return problems;
+
+    // Our own library of these looks, one triangle per material, read back.
+    host::Scene scene;
+    host::Layer &layer = scene.add_layer("looks");
+    std::vector<uint32_t> written;
+    for (const io::detail::MtlMaterial &material : materials) {
+        if (material.name.find_first_of("\r\n") != std::string::npos) continue;  // OBJ cannot name it
+        const uint32_t surface = scene.surface_index(material.name);
+        if (scene.surface_keeping(surface).look) continue;  // the first of a name counts
+        scene.set_surface_keeping(surface, {std::make_shared<const host::SurfaceLook>(material.look), false});
+        const uint32_t corners[3] = {layer.add_point({0, 0, 0}), layer.add_point({1, 0, 0}),
+                                     layer.add_point({0, 0, 1})};
+        layer.add_polygon(SF_POLY_FACE, corners, surface, 0);
+        written.push_back(surface);
+    }
+    if (written.empty()) return problems;
+    try {
+        const fs::path obj = fresh_folder("looks") / "looks.obj";
+        io::write_mesh_file(obj, scene, 0);
+        host::Scene again;
+        std::vector<std::string> read_warnings;
+        io::read_mesh_file(obj, again, &read_warnings);
+        for (const std::string &warning : read_warnings) problems.push_back("reading our own library: " + warning);
+        for (const uint32_t surface : written) {
+            const std::string &name = scene.surface_name(surface);
+            check_look_read_back(name, *scene.surface_keeping(surface).look,
+                                 again.surface_keeping(again.surface_index(name)).look.get(), problems);
+        }
+    } catch (const std::exception &failure) {
+        problems.push_back(std::string("writing the looks, or reading them back, failed: ") + failure.what());
+    }
+    return problems;
+}
 
 std::vector<std::string> run_obj_input(std::span<const uint8_t> bytes) {
     return run_reader(bytes, ".obj", ".obj", /*positions_as_float=*/false);

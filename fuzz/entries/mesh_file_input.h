@@ -21,6 +21,13 @@ namespace sowfield::fuzz {
 // The bytes are the whole of an .obj file.
 std::vector<std::string> run_obj_input(std::span<const uint8_t> bytes);
 
+// The bytes are the whole of an OBJ's material library (.mtl), whose every
+// image exists. The reader must take any bytes: each material named, its
+// factors within 0..1, each texture with an image, each warning naming the
+// library. The looks, written as an OBJ's library with their images and read
+// back, must come back the same.
+std::vector<std::string> run_mtl_input(std::span<const uint8_t> bytes);
+
 // The bytes are the whole of a .gltf or .glb file (the reader tells them
 // apart by their content).
 std::vector<std::string> run_gltf_input(std::span<const uint8_t> bytes);

@@ -170,6 +170,10 @@ public:
     explicit Layer(std::string layer_name = {});
 
     std::string name;
+    // The name of the mesh the layer came from, where the file gave its mesh
+    // a name of its own (glTF); writers that name a mesh use it, or `name`
+    // when it is empty.
+    std::string mesh_name;
 
     uint32_t point_count() const { return static_cast<uint32_t>(positions_.size()); }
     uint32_t polygon_count() const { return static_cast<uint32_t>(polygon_attrs_.size()); }

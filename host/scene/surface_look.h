@@ -37,9 +37,10 @@ struct LookTexture {
     LookSampler sampler;
     int tex_coord = 0;      // which UV set
     double scale = 1.0;     // normal map scale, or occlusion strength
-    // The slot's own extensions and extras (a texture transform, say), as
+    // The slot's own extensions (a texture transform, say) and extras, as
     // JSON text the reader did not interpret; empty when none.
     std::string extensions_json;
+    std::string extras_json;
 };
 
 enum class AlphaMode { opaque, mask, blend };

@@ -46,13 +46,14 @@ TEST_F(Info, ShowsWhatAScatterAdded) {
     EXPECT_THAT(out.out, HasSubstr("\"Stone\"  15 polygons, flat\n"));
 }
 
-// The Blender-style field: its turned node's box, normals on both surfaces,
-// the painted weight map; the same facts as JSON.
+// The Blender-style field: its turned node's box, normals and materials on
+// both surfaces, the painted weight map; the same facts as JSON.
 TEST_F(Info, ShowsBoundsNormalsAndMapsAlsoAsJson) {
     const std::string field = data("../io/blender_style.gltf");
     const ToolResult text = run({"info", field});
     ASSERT_EQ(text.exit_code, exit_ok) << text.err;
-    EXPECT_THAT(text.out, HasSubstr("\"Grass\"  2 polygons, with normals\n"));
+    EXPECT_THAT(text.out, HasSubstr("\"Grass\"  2 polygons, with normals; base colour 0.2 0.6 0.1, metallic 0, "
+                                    "roughness 0.8, 1 texture\n"));
     EXPECT_THAT(text.out, HasSubstr("WGHT  \"ROCKINESS\"  1 per point, 8 points with a value\n"));
     EXPECT_THAT(text.out, HasSubstr("  bounding box: ("));
 
@@ -65,6 +66,8 @@ TEST_F(Info, ShowsBoundsNormalsAndMapsAlsoAsJson) {
     EXPECT_NEAR(layer["bounding_box"]["max"][0].get<double>(), 0.0, 1e-6);
     EXPECT_EQ(layer["surfaces"][1]["name"], "Rock");
     EXPECT_EQ(layer["surfaces"][1]["normals"], true);
+    EXPECT_EQ(layer["surfaces"][1]["material"],
+              "base colour 0.5 0.5 0.55, metallic 0, roughness 0.4, 1 texture, double-sided, with extensions");
     const nlohmann::json rockiness = {{"type", "WGHT"}, {"name", "ROCKINESS"}, {"dimension", 1}, {"points", 8}};
     EXPECT_NE(std::find(layer["maps"].begin(), layer["maps"].end(), rockiness), layer["maps"].end());
 }

@@ -27,8 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kFuzzDir = SOWFIELD_FUZZ_DIR;
-const char *const kTargets[] = {"hint_list_fuzzer", "plugin_run_fuzzer", "settings_fuzzer", "obj_reader_fuzzer",
-                                 "gltf_reader_fuzzer"};
+const char *const kTargets[] = {"hint_list_fuzzer",  "plugin_run_fuzzer",  "settings_fuzzer",
+                                 "obj_reader_fuzzer", "gltf_reader_fuzzer", "mtl_reader_fuzzer"};
 
 struct KeptInput {
     std::string target;
@@ -64,6 +64,7 @@ std::vector<std::string> run_input(const std::string &target, const std::vector<
     if (target == "settings_fuzzer") return run_settings_input(bytes);
     if (target == "obj_reader_fuzzer") return run_obj_input(bytes);
     if (target == "gltf_reader_fuzzer") return run_gltf_input(bytes);
+    if (target == "mtl_reader_fuzzer") return run_mtl_input(bytes);
     return run_plugin_input(bytes);
 }
 

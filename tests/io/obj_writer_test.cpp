@@ -196,22 +196,26 @@ TEST(ObjWriter, RefusesWhatTheFileCannotHold) {
 }
 
 // The garden's materials, written and read back: each used surface's look
-// (a surface without one as a plain material of its name) and the texture's
-// bytes in a file beside the library.
+// (a surface without one as a plain material of its name, here one whose
+// name ends in a backslash) and the texture's bytes in a file beside the
+// library.
 TEST(ObjWriter, WritesTheLooksInALibraryBeside) {
     ScratchFolder folder;
     host::Scene scene;
     const size_t garden = io::read_mesh_file(std::filesystem::path(SOWFIELD_TEST_DATA) / "io" / "garden.obj", scene);
     host::Layer &layer = scene.layer(garden);
-    add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {.surface = scene.surface_index("Bare")});
+    add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {.surface = scene.surface_index("Bare\\")});
     io::write_mesh_file(folder / "out.obj", scene, garden);
     EXPECT_EQ(folder.files(), (std::vector<std::string>{"grass.png", "out.mtl", "out.obj"}));
     EXPECT_EQ(read_text(folder / "grass.png"),
               read_text(std::filesystem::path(SOWFIELD_TEST_DATA) / "io" / "grass.png"));
-    EXPECT_NE(read_text(folder / "out.mtl").find("\nnewmtl Bare\nKd 0.8 0.8 0.8\n"), std::string::npos);
+    EXPECT_NE(read_text(folder / "out.mtl").find("\nnewmtl Bare\\\nKd 0.8 0.8 0.8\n"), std::string::npos);
 
     ReadBack back;
     read_back(folder / "out.obj", back);
+    const host::Layer &copy = back.get();
+    EXPECT_EQ(back.scene.surface_name(copy.polygon_surface(copy.polygon_count() - 1)), "Bare\\")
+        << "a name ending in a backslash does not continue its line";
     for (const char *name : {"Grass", "Stone path"}) {
         SCOPED_TRACE(name);
         const host::SurfaceLook &written = *scene.surface_keeping(scene.surface_index(name)).look;

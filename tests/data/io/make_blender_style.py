@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes blender_style.gltf, blender_style.bin and grass.png: a small scene
+"""Writes blender_style.gltf, blender_style.bin, grass.png and rock.png: a small scene
 laid out the way Blender's glTF exporter writes one (glTF Separate), for the
 tests of what survives a trip through the tool. Run from this folder; the
 output is committed.
@@ -9,9 +9,10 @@ A parent node "Field" (turned a quarter about y) holds the mesh node
 split per material as Blender splits them:
   primitive 0: the quad x in [0, 1], material "Grass" (base colour factor and
                texture grass.png, roughness 0.8), painted rockiness 0
-  primitive 1: the quad x in [1, 2], material "Rock" (base colour factor,
-               metallic 0, roughness 0.4, double-sided, an unknown extension),
-               painted rockiness 1
+  primitive 1: the quad x in [1, 2], material "Rock" (base colour factor and
+               texture rock.png under a texture transform, metallic 0,
+               roughness 0.4, double-sided, an unknown extension), painted
+               rockiness 1
 Every vertex has POSITION, NORMAL (0, 1, 0), TEXCOORD_0 and the painted float
 attribute "rockiness", which Blender writes as "__ROCKINESS". The grass has
 a colour attribute COLOR_0 (normalized unsigned shorts), the rock a vector
@@ -78,7 +79,7 @@ def png(width, height, rgb):
 
 gltf = {
     "asset": {"generator": "Khronos glTF Blender I/O v3.4.50", "version": "2.0"},
-    "extensionsUsed": ["EXT_example_unknown"],
+    "extensionsUsed": ["EXT_example_unknown", "KHR_texture_transform"],
     "scene": 0,
     "scenes": [{"name": "Scene", "nodes": [0]}],
     "nodes": [
@@ -92,11 +93,14 @@ gltf = {
         {"name": "Rock", "doubleSided": True,
          "extensions": {"EXT_example_unknown": {"grain": 3}},
          "pbrMetallicRoughness": {"baseColorFactor": [0.5, 0.5, 0.55, 1], "metallicFactor": 0,
+                                  "baseColorTexture": {"index": 1, "extensions": {
+                                      "KHR_texture_transform": {"scale": [2, 2]}}},
                                   "roughnessFactor": 0.4}},
     ],
     "meshes": [{"name": "GroundMesh", "primitives": [grass, rock]}],
-    "textures": [{"sampler": 0, "source": 0}],
-    "images": [{"mimeType": "image/png", "name": "grass", "uri": "grass.png"}],
+    "textures": [{"sampler": 0, "source": 0}, {"sampler": 0, "source": 1}],
+    "images": [{"mimeType": "image/png", "name": "grass", "uri": "grass.png"},
+               {"mimeType": "image/png", "name": "rock", "uri": "rock.png"}],
     "samplers": [{"magFilter": 9729, "minFilter": 9987}],
     "accessors": accessors,
     "bufferViews": views,
@@ -109,3 +113,5 @@ with open("blender_style.bin", "wb") as out:
     out.write(blob)
 with open("grass.png", "wb") as out:
     out.write(png(2, 2, (60, 150, 40)))
+with open("rock.png", "wb") as out:
+    out.write(png(2, 2, (120, 120, 130)))
