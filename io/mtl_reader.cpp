@@ -74,6 +74,7 @@ struct MaterialStatements {
     std::optional<double> shininess;     // Ns
     std::optional<double> roughness;     // Pr
     std::optional<double> metallic;      // Pm
+    bool colour = false;                 // Kd given
     bool emission = false;               // Ke given
 };
 
@@ -125,8 +126,10 @@ private:
         }
         MaterialStatements &m = *current_;
         if (equal_ignoring_case(key, "Kd")) {
-            if (const auto rgb = colour(key, rest))
+            if (const auto rgb = colour(key, rest)) {
                 for (size_t c = 0; c < 3; ++c) m.look.base_colour[c] = (*rgb)[c];
+                m.colour = true;
+            }
         } else if (equal_ignoring_case(key, "Ke")) {
             if (const auto rgb = colour(key, rest)) {
                 m.look.emissive = *rgb;
@@ -190,7 +193,9 @@ private:
         else if (m.shininess)
             look.roughness = 1.0 - std::sqrt(std::clamp(*m.shininess, 0.0, 1000.0) / 1000.0);
         if (m.metallic) look.metallic = *m.metallic;
-        // An emission map without a colour shines as painted.
+        // A colour or emission map without a colour of its own shows as
+        // painted (Blender writes no Kd beside map_Kd).
+        if (look.base_colour_texture && !m.colour) look.base_colour = {1.0, 1.0, 1.0, look.base_colour[3]};
         if (look.emissive_texture && !m.emission) look.emissive = {1.0, 1.0, 1.0};
         materials_.push_back({std::move(m.name), std::move(look)});
         current_.reset();

@@ -1,7 +1,8 @@
 // Material libraries (.mtl) that OBJ files name with "mtllib", read into the
 // host's neutral look (host::SurfaceLook).
 //
-// Statements used (keys in any case): newmtl; Kd (base colour); d, or Tr as
+// Statements used (keys in any case): newmtl; Kd (base colour; white under a
+// map_Kd without one, as Blender writes a textured material); d, or Tr as
 // 1 - d (alpha, blended when below 1); Ns (roughness = 1 - sqrt(Ns / 1000),
 // Ns clamped to 0..1000, the mapping Blender reads and writes); the PBR
 // extension's Pr (roughness, before Ns) and Pm (metallic, else 0); Ke

@@ -1,7 +1,9 @@
 // A user's own scene through the tool: a glTF laid out as Blender writes it
 // (tests/data/io/blender_style.gltf) with a painted 0..1 mask, used as the
 // density weight map; what it brought (maps, materials with their images,
-// normals, names) comes back from every glTF form we write.
+// normals, names) comes back from every glTF form we write. And an OBJ with
+// its material library and a texture (tests/data/io/garden.obj), written
+// back as OBJ and as GLB.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -119,6 +121,41 @@ TEST_F(OwnScene, APopUpNamingNoMapListsTheScenesWeightMaps) {
     EXPECT_THAT(result.err, HasSubstr("\"Size WeightMap\": the scene has no weight map \"moss\"; its weight maps are "
                                       "\"ROCKINESS\""));
     EXPECT_TRUE(files().empty());
+}
+
+// The garden's two materials (a texture on "Grass", a colour on "Stone
+// path") reach the OBJ and the GLB output, the clones keep the pebble's
+// surface, the texture's bytes come back from both (beside the OBJ as a
+// file), and the GLB passes the validator.
+TEST_F(OwnScene, AnObjsMaterialsAndTextureSurviveTheTrip) {
+    const std::string garden = data("../io/garden.obj");
+    const std::string png = sowfield::testing::read_text(data("../io/grass.png"));
+    for (const std::string output : {"out.obj", "out.glb"}) {
+        SCOPED_TRACE(output);
+        const ToolResult result =
+            run({"scatter", garden, data("pebble.obj"), "-o", output, "-q", "--set", "clone_count=12"});
+        ASSERT_EQ(result.exit_code, exit_ok) << result.err;
+        EXPECT_THAT(result.err, ::testing::Not(HasSubstr("warning"))) << "the library and its image were found";
+
+        host::Scene scene;
+        const host::Layer &out = scene.layer(io::read_mesh_file(path(output), scene));
+        EXPECT_EQ(out.polygon_count(), 2u + 12u * 5u);
+        EXPECT_EQ(scene.surface_name(out.polygon_surface(out.polygon_count() - 1)), "Stone") << "the pebble's";
+        const host::SurfaceLook *stone = scene.surface_keeping(scene.surface_index("Stone path")).look.get();
+        const host::SurfaceLook *grass = scene.surface_keeping(scene.surface_index("Grass")).look.get();
+        ASSERT_TRUE(stone && grass);
+        const std::array<float, 4> stone_colour{0.4f, 0.35f, 0.3f, 0.5f};  // glTF keeps single precision
+        for (size_t c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(static_cast<float>(stone->base_colour[c]), stone_colour[c]);
+        EXPECT_EQ(stone->alpha_mode, host::AlphaMode::blend);
+        ASSERT_TRUE(grass->base_colour_texture.has_value());
+        EXPECT_EQ(grass->base_colour_texture->image->bytes, std::vector<unsigned char>(png.begin(), png.end()));
+    }
+    EXPECT_EQ(files(), (std::set<std::string>{"grass.png", "out.glb", "out.mtl", "out.obj"}));
+
+    std::string report;
+    const int status = sowfield::testing::validate({path("out.glb")}, report);
+    SKIP_WITHOUT_VALIDATOR(status);
+    EXPECT_EQ(status, 0) << report;
 }
 
 }  // namespace

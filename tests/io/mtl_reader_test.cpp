@@ -94,6 +94,7 @@ TEST(MtlReader, TextureOptionsComeBeforeTheFileName) {
     const host::SurfaceLook &look = materials[0].look;
     EXPECT_EQ(look.normal_texture->image->file_name, "-2.png") << "norm after map_Bump: the last one wins";
     EXPECT_EQ(look.emissive, (std::array<double, 3>{1, 1, 1})) << "an emission map without Ke shines as painted";
+    EXPECT_EQ(look.base_colour, (std::array<double, 4>{1, 1, 1, 1})) << "so does a colour map without Kd";
     EXPECT_EQ(look.alpha_texture->image->file_name, "alpha.png");
     EXPECT_EQ(look.alpha_mode, host::AlphaMode::blend);
 }
