@@ -5,6 +5,7 @@
     bench/compare.py --quick         # the smaller sizes only
     bench/compare.py --no-blender    # Sowfield alone
     bench/compare.py --workloads W1  # the site search only
+    bench/compare.py --workloads W3 --counts 1000 --runs 1   # one size, one run
 
 It builds the inputs (a 512 x 512-quad terrain, side 100, and a closed
 2,002-point object with a UV map, a weight map and a morph map), then runs:
@@ -160,6 +161,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="only the smaller sizes")
     parser.add_argument("--no-blender", action="store_true")
     parser.add_argument("--workloads", nargs="+", choices=["W1", "W2", "W3"], help="only these workloads (default: all)")
+    parser.add_argument("--counts", nargs="+", type=int, help="only these clone counts (default: all)")
     parser.add_argument("--json", help="also write the results here")
     args = parser.parse_args()
 
@@ -180,6 +182,8 @@ def main():
         cases = [c for c in cases if c.count <= 10_000]
     if args.workloads:
         cases = [c for c in cases if c.workload in args.workloads]
+    if args.counts:
+        cases = [c for c in cases if c.count in args.counts]
 
     calibrations = {}
     results = []

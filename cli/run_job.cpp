@@ -12,6 +12,7 @@
 #include "cli/interrupts.h"
 #include "cli/memory_guard.h"
 #include "cli/plugin_location.h"
+#include "cli/output_style.h"
 #include "cli/result_file.h"
 #include "cli/run_warnings.h"
 #include "cli/setting_names.h"
@@ -417,15 +418,8 @@ int Job::write_output(const host::Scene &scene, uint32_t first_point, uint32_t f
                       const host::PanelSnapshot &accepted) {
     const fs::path &path = *options_.output;
     io::WriteRange range;
-    io::WriteStyle style{options_.crease_angle, {}, {}};
-    std::string objects;
-    if (options_.clones_only) {
-        range = {first_point, first_polygon};
-        // What is written is copies of the objects: it takes their names.
-        for (const size_t layer : scene.background) objects += (objects.empty() ? "" : ", ") + scene.layer(layer).name;
-        style.name = objects;
-        if (scene.background.size() == 1) style.mesh_name = scene.layer(scene.background.front()).mesh_name;
-    }
+    if (options_.clones_only) range = {first_point, first_polygon};
+    const io::WriteStyle style = output_style(scene, options_.clones_only, options_.crease_angle);
     const auto start = std::chrono::steady_clock::now();
     StageCaption writing(!options_.quiet && !options_.silent, "Writing " + path.string());
     try {

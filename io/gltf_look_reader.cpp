@@ -117,7 +117,8 @@ std::shared_ptr<const host::SurfaceLook> LookReader::look_of(int index) {
     look->base_colour_texture = texture(slot(pbr.baseColorTexture, 1.0), where + " base colour texture");
     look->metallic_roughness_texture =
         texture(slot(pbr.metallicRoughnessTexture, 1.0), where + " metallic-roughness texture");
-    look->normal_texture = texture(slot(material.normalTexture, material.normalTexture.scale), where + " normal texture");
+    look->normal_texture =
+        texture(slot(material.normalTexture, material.normalTexture.scale), where + " normal texture");
     look->occlusion_texture =
         texture(slot(material.occlusionTexture, material.occlusionTexture.strength), where + " occlusion texture");
     look->emissive_texture = texture(slot(material.emissiveTexture, 1.0), where + " emissive texture");

@@ -4,6 +4,7 @@
 
 #include "cli/json_summary.h"
 #include "cli/memory_guard.h"
+#include "cli/output_style.h"
 #include "cli/result_file.h"
 #include "io/mesh_file.h"
 
@@ -49,8 +50,10 @@ nlohmann::json save_result(const host::Scene &scene, const ViewFiles &files, con
         made.command = "view";
         made.clock = files.clock;
         const std::string provenance = provenance_json(made, settings);
-        write_result_file(path,
-                          [&] { return io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance); });
+        const io::WriteStyle style = output_style(scene, files.clones_only, io::WriteStyle{}.crease_degrees);
+        write_result_file(path, [&] {
+            return io::write_mesh_file(path, scene, scene.foreground.front(), range, provenance, style);
+        });
         std::error_code error;
         const uint64_t bytes = fs::file_size(path, error);
         return {{"line", "wrote " + path.string() + " (" + format_bytes(error ? 0 : bytes) + ")"}};

@@ -144,7 +144,8 @@ TEST(GltfLooks, TexturesWithoutTheirUvSetAreLeftOut) {
     host::Scene scene;
     host::Layer &layer = scene.add_layer("bare");
     add_triangle(layer, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {.surface = scene.surface_index("Coat")});
-    scene.set_surface_keeping(layer.polygon_surface(0), coated.scene.surface_keeping(coated.scene.surface_index("Coat")));
+    const uint32_t coated_surface = coated.scene.surface_index("Coat");
+    scene.set_surface_keeping(layer.polygon_surface(0), coated.scene.surface_keeping(coated_surface));
     const std::filesystem::path file = folder / "bare.glb";
     io::write_mesh_file(file, scene, 0);
     ReadBack back;
