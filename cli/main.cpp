@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupts.h"
+#include "io/input_files.h"
 #include "sowfield_version.h"
 
 namespace {
@@ -38,6 +39,9 @@ int main(int argc, char **argv) {
     using namespace sowfield::cli;
     // First of all, so an interrupt at any moment ends the tool cleanly.
     install_interrupt_handlers();
+    // No file this run reads (an input's material library, say) is replaced
+    // by one the run writes beside its output.
+    sowfield::io::keep_input_files_unchanged();
 
     CLI::App app("sowfield: scatter randomised copies of objects over the polygons of a surface");
     app.require_subcommand(1, 1);

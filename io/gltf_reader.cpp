@@ -27,6 +27,7 @@
 #include "io/gltf_node_walk.h"
 #include "io/gltf_points.h"
 #include "io/gltf_polygons.h"
+#include "io/input_files.h"
 #include "io/mapped_file.h"
 #include "sowfield_host.h"
 
@@ -105,6 +106,9 @@ private:
                                                  reinterpret_cast<const unsigned char *>(bytes.data()), length, base)
                    : loader.LoadASCIIFromString(&model_, &error, &warning, bytes.data(), length, base);
         if (!loaded) failure_(error.empty() ? "not a glTF file" : loader_message(error));
+        for (const tinygltf::Buffer &buffer : model_.buffers)
+            if (!buffer.uri.empty() && !buffer.uri.starts_with("data:"))
+                remember_input_file(std::filesystem::path(base) / buffer.uri);
     }
 
     // Each instance of the node's mesh as real geometry; placed clones of our

@@ -30,6 +30,7 @@
 #include "io/gltf_accessor.h"
 #include "io/gltf_look_writer.h"
 #include "io/gltf_vertices.h"
+#include "io/input_files.h"
 #include "io/gltf_record.h"
 #include "sowfield_version.h"
 #include "sowfield_host.h"
@@ -547,6 +548,7 @@ private:
     // which appears with the .gltf or not at all.
     void write_gltf(const std::string &description) {
         if (binary_size_ > 0) {
+            refuse_replacing_input(out_, bin_path());
             auto bin = std::make_unique<AtomicFile>(bin_path());
             Sink sink(*bin);
             write_binary(sink);

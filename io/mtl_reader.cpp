@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "host/common/text.h"
+#include "io/input_files.h"
 #include "io/mapped_file.h"
 
 namespace sowfield::io::detail {
@@ -368,6 +369,7 @@ std::vector<MtlMaterial> read_material_library(const std::filesystem::path &libr
     }
     try {
         const MappedFile file(library);
+        remember_input_file(library);
         ImagesBeside beside(library.parent_path());
         return parse_material_library(file.bytes(), library, std::ref(beside), warnings);
     } catch (const MeshFileError &error) {

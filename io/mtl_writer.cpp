@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "io/input_files.h"
 #include "io/look_image_files.h"
 
 namespace sowfield::io::detail {
@@ -82,6 +83,7 @@ std::string write_material_library(AtomicFile &out, const host::Scene &scene, co
     LibraryText text(out, images);
     for (const uint32_t surface : surfaces)
         text.material(scene.surface_name(surface), scene.surface_keeping(surface).look.get());
+    refuse_replacing_input(out, library);
     auto file = std::make_unique<AtomicFile>(library);
     file->write(text.text());
     out.attach(std::move(file));

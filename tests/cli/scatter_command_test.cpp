@@ -125,6 +125,20 @@ TEST_F(Scatter, EveryFailureClassHasItsCodeAndWritesNothing) {
     }
 }
 
+// An output's material library must not replace the one an input was read
+// with (output shared.obj, input object.obj naming shared.mtl).
+TEST_F(Scatter, CompanionFilesNeverReplaceAnInputsLibrary) {
+    const std::string library = "newmtl Stone\nKd 0.5 0.5 0.5\n";
+    std::ofstream(path("shared.mtl")) << library;
+    std::ofstream(path("object.obj")) << "mtllib shared.mtl\nv 0 0 0\nv 0.1 0 0\nv 0 0.1 0\nusemtl Stone\nf 1 2 3\n";
+    const ToolResult result = run({"scatter", data("ground.obj"), "object.obj", "-o", "shared.obj"});
+    EXPECT_NE(result.exit_code, exit_ok);
+    EXPECT_THAT(result.err, HasSubstr("inputs are never overwritten"));
+    EXPECT_EQ(files(), (std::set<std::string>{"object.obj", "shared.mtl"}));
+    std::ifstream in(path("shared.mtl"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), library);
+}
+
 TEST_F(Scatter, ForceRunsPastTheMemoryGuard) {
     const ToolResult result = scatter({"-o", "out.obj", "--memory-limit", "64K", "--force", "-q"});
     EXPECT_EQ(result.exit_code, exit_ok) << result.err;
