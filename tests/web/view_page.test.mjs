@@ -15,7 +15,8 @@ const ADVANCED = ['Size depends on Poly Area', 'Dependence Power', 'Jitter Clone
   'Min Slope Angle', 'Max Slope Angle', 'P angle weightmap', 'Absolute', 'Distribution', 'Iterations',
   'Auto morph maps'];
 const ANGLES = ['Random rotation H Min', 'H Max', 'P Min', 'P Max', 'B Min', 'B Max'];
-const TIMEOUT = 30_000;
+// Generous: a loaded machine running the sanitizer build can take seconds per step.
+const TIMEOUT = 60_000;
 
 describe('sowfield view', () => {
   let view;
