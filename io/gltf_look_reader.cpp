@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "io/gltf_record.h"
+#include "io/look_image_files.h"
 
 namespace sowfield::io::detail {
 
@@ -22,12 +23,6 @@ host::AlphaMode alpha_mode(const std::string &mode) {
     return host::AlphaMode::opaque;
 }
 
-// A member of an extension that refers to a texture: "...Texture" holding an
-// object with an "index", as every KHR_materials_ extension names them.
-bool texture_reference(const std::string &key, const Value &value) {
-    return key.size() > 7 && key.ends_with("Texture") && value.IsObject() && value.Get("index").IsInt();
-}
-
 const tinygltf::ExtensionMap kEmptyExtensions;
 const Value kNoExtras;
 
@@ -36,19 +31,6 @@ Value extension_object(const tinygltf::ExtensionMap &extensions) {
     return Value(std::move(members));
 }
 
-// A material that says nothing but its name (as our writer gives a surface
-// that came without a look): the surface has no look to keep.
-bool plain(const host::SurfaceLook &look) {
-    const host::SurfaceLook defaults;
-    const auto no_texture = [](const std::optional<host::LookTexture> &slot) { return !slot.has_value(); };
-    return look.base_colour == defaults.base_colour && look.metallic == defaults.metallic &&
-           look.roughness == defaults.roughness && look.emissive == defaults.emissive &&
-           look.alpha_mode == defaults.alpha_mode && look.alpha_cutoff == defaults.alpha_cutoff &&
-           look.double_sided == defaults.double_sided && no_texture(look.base_colour_texture) &&
-           no_texture(look.metallic_roughness_texture) && no_texture(look.normal_texture) &&
-           no_texture(look.occlusion_texture) && no_texture(look.emissive_texture) && look.extensions_json.empty() &&
-           look.extras_json.empty() && look.extension_textures.empty();
-}
 
 }  // namespace
 
@@ -88,6 +70,10 @@ bool keep_image_bytes(tinygltf::Image *image, int, std::string *, std::string *,
     return true;
 }
 
+bool texture_reference(const std::string &key, const Value &value) {
+    return key.size() > 7 && key.ends_with("Texture") && value.IsObject() && value.Get("index").IsInt();
+}
+
 std::string image_mime_type(const std::vector<unsigned char> &bytes) {
     if (starts_with(bytes, "\x89PNG\r\n\x1a\n", 8)) return "image/png";
     if (starts_with(bytes, "\xFF\xD8\xFF", 3)) return "image/jpeg";
@@ -125,7 +111,9 @@ std::shared_ptr<const host::SurfaceLook> LookReader::look_of(int index) {
 
     look->extensions_json = extension_texts(material.extensions, *look, where);
     look->extras_json = gltf::json_text(material.extras);
-    if (plain(*look)) return nullptr;
+    // A material that says nothing but its name (as our writer gives a
+    // surface that came without a look): the surface has no look to keep.
+    if (same_look(*look, host::SurfaceLook{})) return nullptr;
     return look;
 }
 

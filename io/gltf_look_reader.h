@@ -23,9 +23,9 @@ namespace sowfield::io::detail {
 bool keep_image_bytes(tinygltf::Image *image, int index, std::string *error, std::string *warning, int width,
                       int height, const unsigned char *bytes, int size, void *user_data);
 
-// "image/png", "image/jpeg", "image/webp" or "image/ktx2" from the first
-// bytes of an image; empty when none of these.
-std::string image_mime_type(const std::vector<unsigned char> &bytes);
+// A member of an extension that refers to a texture: "...Texture" holding an
+// object with an "index", as every KHR_materials_ extension names them.
+bool texture_reference(const std::string &key, const tinygltf::Value &value);
 
 // True when two looks say the same (images compared by their bytes).
 bool same_look(const host::SurfaceLook &a, const host::SurfaceLook &b);

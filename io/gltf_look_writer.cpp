@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "io/gltf_look_reader.h"
 #include "io/gltf_record.h"
 
 namespace sowfield::io::detail {
@@ -25,11 +26,6 @@ tinygltf::ExtensionMap extension_map(const Value &object) {
     if (object.IsObject())
         for (const std::string &key : object.Keys()) map[key] = object.Get(key);
     return map;
-}
-
-// A member of an extension that refers to a texture (see gltf_look_reader.cpp).
-bool texture_reference(const std::string &key, const Value &value) {
-    return key.size() > 7 && key.ends_with("Texture") && value.IsObject() && value.Get("index").IsInt();
 }
 
 }  // namespace

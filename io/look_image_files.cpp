@@ -7,17 +7,15 @@
 #include <iterator>
 #include <system_error>
 
+#include "host/common/text.h"
+
 namespace sowfield::io::detail {
 
 namespace {
 
 constexpr size_t kLongestStem = 100;
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+using host::lower_case;
 
 std::string extension_for(const std::string &mime_type) {
     if (mime_type == "image/png") return ".png";
@@ -52,13 +50,13 @@ std::string plain_image_file_name(const host::LookImage &image) {
     // Well within the 255 bytes a file name may have, with room for "-N".
     if (stem.size() > kLongestStem) stem.resize(kLongestStem);
     if (extension.size() > kLongestStem) extension.clear();
-    if (!wanted.empty() && lower(extension) != wanted && !(wanted == ".jpg" && lower(extension) == ".jpeg"))
+    if (!wanted.empty() && lower_case(extension) != wanted && !(wanted == ".jpg" && lower_case(extension) == ".jpeg"))
         extension = wanted;
     return stem + extension;
 }
 
 LookImageFiles::LookImageFiles(AtomicFile &out, std::set<std::string> reserved) : out_(out) {
-    for (const std::string &name : reserved) taken_.insert(lower(name));
+    for (const std::string &name : reserved) taken_.insert(lower_case(name));
 }
 
 std::string LookImageFiles::file_for(const std::shared_ptr<const host::LookImage> &image) {
@@ -74,7 +72,7 @@ std::string LookImageFiles::file_for(const std::shared_ptr<const host::LookImage
     const std::string extension = std::filesystem::path(plain).extension().string();
     std::string name = plain;
     for (int n = 2;; ++n) {
-        if (!taken_.contains(lower(name))) {
+        if (!taken_.contains(lower_case(name))) {
             std::error_code error;
             const std::filesystem::path there = folder / name;
             if (holds(there, image->bytes)) break;
@@ -87,7 +85,7 @@ std::string LookImageFiles::file_for(const std::shared_ptr<const host::LookImage
         }
         name = stem + "-" + std::to_string(n) + extension;
     }
-    taken_.insert(lower(name));
+    taken_.insert(lower_case(name));
     named_.emplace(image.get(), name);
     by_content_.emplace(content_key, name);
     return name;

@@ -13,11 +13,16 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/scene/surface_look.h"
 #include "io/atomic_file.h"
 
 namespace sowfield::io::detail {
+
+// "image/png", "image/jpeg", "image/webp" or "image/ktx2" from the first
+// bytes of an image; empty when none of these.
+std::string image_mime_type(const std::vector<unsigned char> &bytes);
 
 class LookImageFiles {
 public:

@@ -2,14 +2,13 @@
 // joins the scene only when complete, and writes through an atomic file.
 #include "io/mesh_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <new>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "host/common/text.h"
 #include "io/atomic_file.h"
 #include "io/format_io.h"
 
@@ -96,9 +95,7 @@ void check_content(const std::filesystem::path &path, Format format) {
 }  // namespace
 
 Format format_for(const std::filesystem::path &path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = host::lower_case(path.extension().string());
     if (extension == ".obj") return Format::obj;
     if (extension == ".gltf") return Format::gltf;
     if (extension == ".glb") return Format::glb;

@@ -13,6 +13,7 @@
 
 #include "host/common/text.h"
 #include "io/input_files.h"
+#include "io/look_image_files.h"
 #include "io/mapped_file.h"
 
 namespace sowfield::io::detail {
@@ -294,16 +295,8 @@ private:
 
 // The MIME type by the image's first bytes, else by its extension.
 std::string mime_type_of(const std::vector<unsigned char> &bytes, const std::filesystem::path &path) {
-    const auto starts = [&](std::string_view magic) {
-        return bytes.size() >= magic.size() &&
-               std::equal(magic.begin(), magic.end(), bytes.begin(),
-                          [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; });
-    };
-    if (starts("\x89PNG")) return "image/png";
-    if (starts("\xFF\xD8\xFF")) return "image/jpeg";
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (std::string sniffed = image_mime_type(bytes); !sniffed.empty()) return sniffed;
+    const std::string extension = host::lower_case(path.extension().string());
     if (extension == ".png") return "image/png";
     if (extension == ".jpg" || extension == ".jpeg") return "image/jpeg";
     return {};

@@ -10,8 +10,17 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+namespace {
+char lower_letter(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+std::string lower_case(std::string text) {
+    for (char &c : text) c = lower_letter(c);
+    return text;
+}
+
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto lower = lower_letter;
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (lower(a[i]) != lower(b[i])) return false;

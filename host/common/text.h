@@ -15,6 +15,9 @@ bool is_blank(char c);
 // `text` without white space at either end.
 std::string_view trim(std::string_view text);
 
+// `text` with ASCII letters in lower case (other bytes as they are).
+std::string lower_case(std::string text);
+
 // The same letters in any case (ASCII letters only; other bytes compare as
 // they are).
 bool equal_ignoring_case(std::string_view a, std::string_view b);
