@@ -121,6 +121,11 @@ describe('sowfield view', () => {
   test('OK with 17 clones shows 17 clones and the counts the tool prints', async () => {
     await button('Run').click();
     await control('Number of Clones').fill('17');
+    // A state the server sent before the edit reached it must not undo the edit.
+    const shown = Number(await page.evaluate(() => document.body.dataset.stateVersion));
+    await request(view.port, { method: 'POST', target: '/api/panel', body: '{"actions": []}',
+      headers: { Host: `127.0.0.1:${view.port}`, 'X-Sowfield-Token': view.token } });
+    await page.waitForFunction((before) => Number(document.body.dataset.stateVersion) > before, shown);
     await control('Number of Clones').press('Enter');
     await button('OK').click();
     await result().getByText(/^17 clones: /).waitFor();

@@ -38,7 +38,6 @@ function distinctValues(values) {
 }
 
 async function showRunResult(result) {
-  shownRun = result.run;
   const clones = result.clones;
   if (!clones || clones.total === 0) {
     viewport?.setClones(null);
@@ -52,8 +51,10 @@ async function showRunResult(result) {
   $('show-objects').checked = counts.clones === null;
   viewport?.showObjects(counts.clones === null);
   $('legend').textContent = legendText(counts);
-  // The line last, so that whoever reads it finds the clones in the view.
+  // The line last, so that whoever reads it finds the clones in the view;
+  // the run counts as shown only now, so a failed fetch is tried again.
   showResult(parts, result);
+  shownRun = result.run;
 }
 
 function applyState(state) {
@@ -86,10 +87,15 @@ async function follow() {
       }
       version = state.version;
       await applyState(state);
+      // Which state the page shows, for whoever inspects or tests it.
+      document.body.dataset.stateVersion = String(version);
       if (state.closing) closeView();
     } catch (error) {
       parts.result.textContent = `Lost the connection to the tool: ${error.message}`;
       parts.result.classList.add('failed');
+      // Ask again at once, and show the last result again once it answers.
+      version = -1;
+      shownRun = -1;
       await new Promise((resolve) => setTimeout(resolve, 1000));
     }
   }

@@ -202,7 +202,11 @@ export class PanelView {
         if (input.options.length !== entries.length) input.replaceChildren(...entries.map((c) => element('option', { value: c }, c)));
         input.value = control.display;
       } else {
-        input.value = control.display;
+        // A state that left the server before the user's edit must not undo
+        // the edit while the field still holds it unsent.
+        const editing = document.activeElement === input && input.value !== entry.shown;
+        if (!editing || entry.shown !== control.display) input.value = control.display;
+        entry.shown = control.display;
         input.readOnly = entry.off;
       }
     }
