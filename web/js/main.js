@@ -61,7 +61,7 @@ function applyState(state) {
   const busy = state.busy;
   for (const id of ['run', 'save', 'quit']) $(id).disabled = busy && id !== 'quit';
   $('load-settings').disabled = !state.panel;
-  if (state.panel) panel.show(state.panel);
+  if (state.panel) panel.showState(state.panel);
   else if (panel.open) panel.hide();
   showProgress($('progress'), state.phase === 'running' ? state.progress : []);
   if (state.phase === 'running' && !state.panel) {

@@ -28,6 +28,7 @@ export class PanelView {
     this.shape = '';
     this.selectedTab = 0;
     this.queue = Promise.resolve();
+    this.pending = 0;
   }
 
   get open() {
@@ -52,14 +53,22 @@ export class PanelView {
     if (this.noteLine) this.noteLine.textContent = text;
   }
 
+  // The panel as the server's state poll saw it. While the user's actions
+  // are on their way that state may predate them (a box ticked back off);
+  // the actions' own reply brings the fresher panel.
+  showState(panel) {
+    if (this.pending === 0) this.show(panel);
+  }
+
   // Actions go to the server one after another, in the order the user made them.
   act(actions) {
+    this.pending += 1;
     this.queue = this.queue.then(async () => {
       const { data } = await this.send(actions);
       this.note(data.error ?? '');
       if (data.panel) this.show(data.panel);
       else if (!data.error) this.hide();
-    }).catch((error) => this.note(String(error)));
+    }).catch((error) => this.note(String(error))).finally(() => { this.pending -= 1; });
     return this.queue;
   }
 
