@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/common/text.h"
 #include "io/format_io.h"
 #include "io/gltf_accessor.h"
@@ -44,6 +46,37 @@ bool honoured(const std::string &extension) {
     const auto starts = [&](const char *prefix) { return extension.rfind(prefix, 0) == 0; };
     return extension == "KHR_mesh_quantization" || extension == "KHR_lights_punctual" || starts("KHR_materials_") ||
            starts("KHR_texture_") || starts("EXT_texture_") || extension == "EXT_mesh_gpu_instancing";
+}
+
+std::string unsupported_extension(const std::string &extension) {
+    std::string text = "requires the extension " + extension + ", which is not supported";
+    if (extension == "KHR_draco_mesh_compression" || extension == "EXT_meshopt_compression")
+        text += " (compressed geometry: export the file again without mesh compression)";
+    return text;
+}
+
+// The JSON of a glTF file: all of a .gltf, the first chunk of a GLB.
+std::string_view gltf_json(std::string_view bytes, bool binary) {
+    if (!binary) return bytes;
+    constexpr size_t kHeader = 12;
+    constexpr size_t kChunkHeader = 8;
+    if (bytes.size() < kHeader + kChunkHeader) return {};
+    uint32_t length = 0;
+    std::memcpy(&length, bytes.data() + kHeader, sizeof length);
+    return bytes.substr(kHeader + kChunkHeader, length);
+}
+
+// A required extension this reader does not honour, read straight from the
+// JSON: the loader may stumble over what the extension changes (compressed
+// accessors without buffer views) before the list can be checked.
+std::optional<std::string> unhonoured_requirement(std::string_view json) {
+    const nlohmann::json document = nlohmann::json::parse(json.begin(), json.end(), nullptr, false);
+    if (!document.is_object()) return std::nullopt;
+    const auto required = document.find("extensionsRequired");
+    if (required == document.end() || !required->is_array()) return std::nullopt;
+    for (const nlohmann::json &extension : *required)
+        if (extension.is_string() && !honoured(extension.get<std::string>())) return extension.get<std::string>();
+    return std::nullopt;
 }
 
 std::string one_line(std::string text) {
@@ -82,7 +115,7 @@ public:
     void read() {
         load();
         for (const std::string &extension : model_.extensionsRequired)
-            if (!honoured(extension)) failure_("requires the extension " + extension + ", which is not supported");
+            if (!honoured(extension)) failure_(unsupported_extension(extension));
         walk_nodes(model_, failure_, [&](int node, const Matrix &world) { add_node_meshes(node, world); });
         keep_names();
         mark_smooth(scene_, smooth_);
@@ -105,7 +138,11 @@ private:
             binary ? loader.LoadBinaryFromMemory(&model_, &error, &warning,
                                                  reinterpret_cast<const unsigned char *>(bytes.data()), length, base)
                    : loader.LoadASCIIFromString(&model_, &error, &warning, bytes.data(), length, base);
-        if (!loaded) failure_(error.empty() ? "not a glTF file" : loader_message(error));
+        if (!loaded) {
+            if (const auto extension = unhonoured_requirement(gltf_json(bytes, binary)))
+                failure_(unsupported_extension(*extension));
+            failure_(error.empty() ? "not a glTF file" : loader_message(error));
+        }
         for (const tinygltf::Buffer &buffer : model_.buffers)
             if (!buffer.uri.empty() && !buffer.uri.starts_with("data:"))
                 remember_input_file(std::filesystem::path(base) / buffer.uri);
