@@ -36,16 +36,24 @@ Value extension_object(const tinygltf::ExtensionMap &extensions) {
 
 namespace {
 
+bool same_image(const std::shared_ptr<const host::LookImage> &a, const std::shared_ptr<const host::LookImage> &b) {
+    return a == b || (a && b && a->bytes == b->bytes && a->mime_type == b->mime_type);
+}
+
 bool same_texture(const std::optional<host::LookTexture> &a, const std::optional<host::LookTexture> &b) {
     if (a.has_value() != b.has_value()) return false;
     if (!a) return true;
     const auto sampler = [](const host::LookSampler &s) {
         return std::tie(s.mag_filter, s.min_filter, s.wrap_s, s.wrap_t);
     };
-    const bool same_image = a->image == b->image || (a->image && b->image && a->image->bytes == b->image->bytes &&
-                                                     a->image->mime_type == b->image->mime_type);
-    return same_image && sampler(a->sampler) == sampler(b->sampler) && a->tex_coord == b->tex_coord &&
-           a->scale == b->scale && a->extensions_json == b->extensions_json && a->extras_json == b->extras_json;
+    const auto same_extension_image = [](const host::LookExtensionImage &x, const host::LookExtensionImage &y) {
+        return x.extension == y.extension && same_image(x.image, y.image);
+    };
+    return same_image(a->image, b->image) &&
+           std::equal(a->extension_images.begin(), a->extension_images.end(), b->extension_images.begin(),
+                      b->extension_images.end(), same_extension_image) &&
+           sampler(a->sampler) == sampler(b->sampler) && a->tex_coord == b->tex_coord && a->scale == b->scale &&
+           a->extensions_json == b->extensions_json && a->extras_json == b->extras_json;
 }
 
 }  // namespace
@@ -123,14 +131,20 @@ std::optional<host::LookTexture> LookReader::texture(const Slot &slot, const std
         fail_(where + " refers to texture " + std::to_string(slot.index) + ", but only " +
               std::to_string(model_.textures.size()) + " exist");
     const tinygltf::Texture &texture = model_.textures[static_cast<size_t>(slot.index)];
-    if (texture.source < 0) {
-        warnings_.push_back(where + ": texture " + std::to_string(slot.index) +
-                            " has no image in a format glTF itself defines; it is left out");
+    host::LookTexture out;
+    // Images in other formats (WebP, KTX2, ...) come through extensions of
+    // the texture, beside a core image or instead of it.
+    for (const auto &[extension, value] : texture.extensions) {
+        if (!value.IsObject() || !value.Get("source").IsInt()) continue;
+        if (auto offered = image(value.Get("source").Get<int>(), where))
+            out.extension_images.push_back({extension, std::move(offered)});
+    }
+    if (texture.source >= 0) out.image = image(texture.source, where);
+    if (!out.image && out.extension_images.empty()) {
+        if (texture.source < 0)
+            warnings_.push_back(where + ": texture " + std::to_string(slot.index) + " has no image; it is left out");
         return std::nullopt;
     }
-    host::LookTexture out;
-    out.image = image(texture.source, where);
-    if (!out.image) return std::nullopt;
     if (texture.sampler >= 0) {
         if (static_cast<size_t>(texture.sampler) >= model_.samplers.size())
             fail_(where + ": texture " + std::to_string(slot.index) + " refers to sampler " +

@@ -1,5 +1,6 @@
 #include "io/gltf_look_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "io/gltf_look_reader.h"
@@ -82,7 +83,7 @@ void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLoo
 template <class Info>
 void GltfMaterials::fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture,
                               unsigned uv_sets, Info &info) {
-    if (!texture || !texture->image || texture->tex_coord < 0 || static_cast<unsigned>(texture->tex_coord) >= uv_sets)
+    if (!texture || (!texture->image && texture->extension_images.empty()) || texture->tex_coord < 0 || static_cast<unsigned>(texture->tex_coord) >= uv_sets)
         return;
     info.index = texture_for(model, *texture);
     info.texCoord = texture->tex_coord;
@@ -135,7 +136,8 @@ void GltfMaterials::renumber_textures(tinygltf::Model &model, Value &value, cons
         if (tex_coord.Type() == tinygltf::NULL_TYPE) info.erase("texCoord");
         const int place = info["index"].Get<int>();
         if (place < 0 || static_cast<size_t>(place) >= look.extension_textures.size() ||
-            !look.extension_textures[static_cast<size_t>(place)].image)
+            (!look.extension_textures[static_cast<size_t>(place)].image &&
+             look.extension_textures[static_cast<size_t>(place)].extension_images.empty()))
             out_.fail("a material's extension refers to texture " + std::to_string(place) + " of its " +
                       std::to_string(look.extension_textures.size()));
         info["index"] = Value(texture_for(model, look.extension_textures[static_cast<size_t>(place)]));
@@ -158,13 +160,24 @@ void GltfMaterials::note_extensions(const Value &value) {
 }
 
 int GltfMaterials::texture_for(tinygltf::Model &model, const host::LookTexture &texture) {
-    const int image = image_for(model, texture.image);
+    const int image = texture.image ? image_for(model, texture.image) : -1;
     const int sampler = sampler_for(model, texture.sampler);
-    const auto [found, added] = texture_of_.try_emplace({image, sampler}, static_cast<int>(model.textures.size()));
+    std::vector<std::pair<std::string, int>> offered;
+    for (const host::LookExtensionImage &extension : texture.extension_images)
+        offered.emplace_back(extension.extension, image_for(model, extension.image));
+    const auto [found, added] =
+        texture_of_.try_emplace({image, sampler, offered}, static_cast<int>(model.textures.size()));
     if (added) {
         tinygltf::Texture entry;
         entry.source = image;
         entry.sampler = sampler;
+        for (const auto &[extension, source] : offered) {
+            entry.extensions[extension] = Value(Value::Object{{"source", Value(source)}});
+            extensions_used_.insert(extension);
+            // Without an image of its own the texture can only be shown by
+            // readers that know the extension.
+            if (image < 0) extensions_required_.insert(extension);
+        }
         model.textures.push_back(std::move(entry));
     }
     return found->second;
@@ -206,6 +219,10 @@ int GltfMaterials::image_for(tinygltf::Model &model, const std::shared_ptr<const
 
 void GltfMaterials::finish(tinygltf::Model &model, uint64_t &binary_size) {
     model.extensionsUsed.insert(model.extensionsUsed.end(), extensions_used_.begin(), extensions_used_.end());
+    for (const std::string &extension : extensions_required_)
+        if (std::find(model.extensionsRequired.begin(), model.extensionsRequired.end(), extension) ==
+            model.extensionsRequired.end())
+            model.extensionsRequired.push_back(extension);
     if (!binary_) return;
     for (size_t i = 0; i < images_.size(); ++i) {
         tinygltf::BufferView view;

@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/scene/scene.h"
@@ -66,9 +67,11 @@ private:
     std::map<std::pair<uint32_t, unsigned>, int> material_of_;  // by surface and UV sets
     std::map<const host::LookImage *, int> image_of_;
     std::map<std::tuple<int, int, int, int>, int> sampler_of_;
-    std::map<std::pair<int, int>, int> texture_of_;  // by image and sampler
+    // By image, sampler and the images extensions offer.
+    std::map<std::tuple<int, int, std::vector<std::pair<std::string, int>>>, int> texture_of_;
     std::vector<std::shared_ptr<const host::LookImage>> images_;  // in image order
     std::set<std::string> extensions_used_;
+    std::set<std::string> extensions_required_;  // offering the only image of some texture
 };
 
 }  // namespace sowfield::io::detail

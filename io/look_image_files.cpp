@@ -21,6 +21,7 @@ std::string extension_for(const std::string &mime_type) {
     if (mime_type == "image/png") return ".png";
     if (mime_type == "image/jpeg") return ".jpg";
     if (mime_type == "image/webp") return ".webp";
+    if (mime_type == "image/ktx2") return ".ktx2";
     return {};
 }
 

@@ -64,8 +64,13 @@ public:
 
 private:
     void texture(const char *key, const std::string &options, const std::optional<host::LookTexture> &slot) {
-        if (!slot || !slot->image || slot->image->bytes.empty()) return;
-        text_ += std::string(key) + " " + options + images_.file_for(slot->image) + "\n";
+        if (!slot) return;
+        // OBJ names image files whatever their format: an image only an
+        // extension offered (WebP, say) is better than none.
+        const std::shared_ptr<const host::LookImage> &image =
+            slot->image || slot->extension_images.empty() ? slot->image : slot->extension_images.front().image;
+        if (!image || image->bytes.empty()) return;
+        text_ += std::string(key) + " " + options + images_.file_for(image) + "\n";
     }
 
     AtomicFile &out_;

@@ -31,9 +31,17 @@ struct LookSampler {
     int wrap_t = 10497;
 };
 
+// An image a texture offers through an extension of its own ("EXT_texture_webp"
+// and the like), for readers that know the extension.
+struct LookExtensionImage {
+    std::string extension;
+    std::shared_ptr<const LookImage> image;
+};
+
 // One texture slot of a material.
 struct LookTexture {
-    std::shared_ptr<const LookImage> image;
+    std::shared_ptr<const LookImage> image;  // null when only extensions offer one
+    std::vector<LookExtensionImage> extension_images;
     LookSampler sampler;
     int tex_coord = 0;      // which UV set
     double scale = 1.0;     // normal map scale, or occlusion strength

@@ -27,12 +27,24 @@ const host::SurfaceLook &look_of(ReadBack &back, const std::string &surface) {
     return *look;
 }
 
+void expect_same_image(const std::shared_ptr<const host::LookImage> &a,
+                       const std::shared_ptr<const host::LookImage> &b) {
+    ASSERT_EQ(a == nullptr, b == nullptr);
+    if (!a) return;
+    EXPECT_EQ(a->bytes, b->bytes);
+    EXPECT_EQ(a->name, b->name);
+    EXPECT_EQ(a->mime_type, b->mime_type);
+}
+
 void expect_same_texture(const std::optional<host::LookTexture> &a, const std::optional<host::LookTexture> &b) {
     ASSERT_EQ(a.has_value(), b.has_value());
     if (!a) return;
-    EXPECT_EQ(a->image->bytes, b->image->bytes);
-    EXPECT_EQ(a->image->name, b->image->name);
-    EXPECT_EQ(a->image->mime_type, b->image->mime_type);
+    expect_same_image(a->image, b->image);
+    ASSERT_EQ(a->extension_images.size(), b->extension_images.size());
+    for (size_t i = 0; i < a->extension_images.size(); ++i) {
+        EXPECT_EQ(a->extension_images[i].extension, b->extension_images[i].extension);
+        expect_same_image(a->extension_images[i].image, b->extension_images[i].image);
+    }
     EXPECT_EQ(a->sampler.mag_filter, b->sampler.mag_filter);
     EXPECT_EQ(a->sampler.min_filter, b->sampler.min_filter);
     EXPECT_EQ(a->sampler.wrap_s, b->sampler.wrap_s);
@@ -64,24 +76,30 @@ void expect_same_look(const host::SurfaceLook &a, const host::SurfaceLook &b) {
 // A material of every kind of texture a file may hold: base colour from a
 // data: URI, normal map (scaled, second UV set) sharing that image with a
 // clamped sampler, a clearcoat extension whose texture is the file's third,
-// alpha mask and extras.
+// occlusion offering a WebP image beside the PNG, emissive a WebP image
+// alone (a file beside), alpha mask and extras.
 constexpr const char *kGrassPng =
     "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGOwmaYBRAwQCgAbtgPpHyOimQAAAABJRU"
     "5ErkJggg==";
 
 std::filesystem::path write_coated(const ScratchFolder &folder) {
+    std::filesystem::copy_file(kData / "grass.webp", folder / "grass.webp",
+                               std::filesystem::copy_options::overwrite_existing);
     const std::string json = std::string(R"({"asset": {"version": "2.0"},
-  "extensionsUsed": ["KHR_materials_clearcoat"],
+  "extensionsUsed": ["KHR_materials_clearcoat", "EXT_texture_webp"], "extensionsRequired": ["EXT_texture_webp"],
   "scenes": [{"nodes": [0]}], "nodes": [{"name": "Shell", "mesh": 0}],
   "meshes": [{"name": "ShellMesh", "primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1, "TEXCOORD_1": 2},
                                                    "material": 0}]}],
   "materials": [{"name": "Coat", "alphaMode": "MASK", "alphaCutoff": 0.25, "extras": {"painter": "me"},
     "pbrMetallicRoughness": {"baseColorTexture": {"index": 0}},
     "normalTexture": {"index": 1, "scale": 0.5, "texCoord": 1},
+    "occlusionTexture": {"index": 3}, "emissiveTexture": {"index": 4},
     "extensions": {"KHR_materials_clearcoat": {"clearcoatFactor": 1, "clearcoatTexture": {"index": 2}}}}],
-  "textures": [{"source": 0}, {"source": 0, "sampler": 0}, {"source": 0, "sampler": 0}],
+  "textures": [{"source": 0}, {"source": 0, "sampler": 0}, {"source": 0, "sampler": 0},
+               {"source": 0, "extensions": {"EXT_texture_webp": {"source": 1}}},
+               {"extensions": {"EXT_texture_webp": {"source": 1}}}],
   "samplers": [{"wrapS": 33071, "wrapT": 33071}],
-  "images": [{"uri": ")") + kGrassPng + R"("}],
+  "images": [{"uri": ")") + kGrassPng + R"("}, {"uri": "grass.webp"}],
   "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
                  "min": [0, 0, 0], "max": [1, 1, 0]},
                 {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC2"},
@@ -104,6 +122,15 @@ TEST(GltfLooks, TheReaderKeepsEveryPartOfAMaterial) {
     EXPECT_EQ(coat.normal_texture->sampler.wrap_s, 33071);
     EXPECT_EQ(coat.normal_texture->tex_coord, 1);
     EXPECT_EQ(coat.normal_texture->scale, 0.5);
+    ASSERT_TRUE(coat.occlusion_texture && coat.emissive_texture);
+    EXPECT_EQ(coat.occlusion_texture->image, coat.base_colour_texture->image) << "the PNG beside the WebP image";
+    EXPECT_FALSE(coat.emissive_texture->image) << "the WebP image alone";
+    for (const host::LookTexture *webp : {&*coat.occlusion_texture, &*coat.emissive_texture}) {
+        ASSERT_EQ(webp->extension_images.size(), 1u);
+        EXPECT_EQ(webp->extension_images[0].extension, "EXT_texture_webp");
+        EXPECT_EQ(webp->extension_images[0].image->bytes, file_bytes(kData / "grass.webp"));
+        EXPECT_EQ(webp->extension_images[0].image->mime_type, "image/webp");
+    }
     EXPECT_EQ(coat.alpha_mode, host::AlphaMode::mask);
     EXPECT_EQ(coat.alpha_cutoff, 0.25);
     EXPECT_EQ(coat.extras_json, R"({"painter":"me"})");

@@ -247,7 +247,8 @@ host::LookTexture texture_of(std::shared_ptr<host::LookImage> image) {
 
 // Image files get plain, unique names, and a file already beside the output
 // is never overwritten: used as it is when it holds the same bytes, passed
-// by otherwise. Each texture slot OBJ has is written.
+// by otherwise. Each texture slot OBJ has is written, with the image an
+// extension offers when the texture has no other.
 TEST(ObjWriter, TextureFilesTakePlainUniqueNamesAndLeaveOthersAlone) {
     ScratchFolder folder;
     const std::string same{'\x89', 'P', 'N', 'G', 3};
@@ -270,6 +271,11 @@ TEST(ObjWriter, TextureFilesTakePlainUniqueNamesAndLeaveOthersAlone) {
     host::SurfaceLook b;
     b.base_colour_texture = texture_of(png_image("other/moss.png", 2));  // the same as A's normal map
     b.metallic_roughness_texture = texture_of(png_image("mr.png", 4));   // OBJ has no place for it
+    auto webp = std::make_shared<host::LookImage>();
+    webp->file_name = "glow.webp";
+    webp->mime_type = "image/webp";
+    webp->bytes = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'};
+    b.emissive_texture.emplace().extension_images.push_back({"EXT_texture_webp", webp});
     textured("B", b);
     io::write_mesh_file(folder / "out.obj", scene, 0);
 
@@ -278,10 +284,11 @@ TEST(ObjWriter, TextureFilesTakePlainUniqueNamesAndLeaveOthersAlone) {
     EXPECT_NE(library.find("map_Bump -bm 0.5 moss-2.png\n"), std::string::npos) << library;
     EXPECT_NE(library.find("map_Ke texture.png\n"), std::string::npos) << library;
     EXPECT_NE(library.find("map_d bark.png\n"), std::string::npos) << library;
-    EXPECT_NE(library.find("newmtl B\nKd 1 1 1\nd 1\nNs 0\nPr 1\nPm 1\nmap_Kd moss-2.png\n"), std::string::npos)
+    EXPECT_NE(library.find("newmtl B\nKd 1 1 1\nd 1\nNs 0\nPr 1\nPm 1\nKe 0 0 0\nmap_Kd moss-2.png\nmap_Ke glow.webp\n"),
+              std::string::npos)
         << library;
-    EXPECT_EQ(folder.files(), (std::vector<std::string>{"Moss___.png", "bark.png", "moss-2.png", "moss.png",
-                                                        "out.mtl", "out.obj", "texture.png"}));
+    EXPECT_EQ(folder.files(), (std::vector<std::string>{"Moss___.png", "bark.png", "glow.webp", "moss-2.png",
+                                                        "moss.png", "out.mtl", "out.obj", "texture.png"}));
     EXPECT_EQ(read_text(folder / "moss.png"), "someone else's moss");
 }
 
