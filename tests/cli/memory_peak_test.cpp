@@ -1,7 +1,10 @@
 // The memory guard's estimate against what a run really takes: the tool, run
 // in a child process, measures how far its resident memory rose above where
 // it stood when the run began, and the estimate must be within 10 % of that,
-// for many small clones and for a few clones of a large object.
+// for many small clones and for a few clones of a large object, give or take
+// 8 MiB: the rise of identical runs varies by several MiB (memory freed
+// before the run and used again by it does not count), which only matters
+// to small runs.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -31,7 +34,9 @@ protected:
         ASSERT_TRUE(memory.contains("measured_peak")) << "the system did not say how much memory the run took";
         const auto estimate = memory["estimate"].get<double>();
         const auto peak = memory["measured_peak"].get<double>();
-        EXPECT_NEAR(estimate / peak, 1.0, 0.10) << "estimate " << estimate << " bytes, peak " << peak << " bytes";
+        constexpr double kJitter = 8.0 * 1024 * 1024;
+        EXPECT_GE(estimate, 0.9 * peak - kJitter) << "estimate " << estimate << " bytes, peak " << peak << " bytes";
+        EXPECT_LE(estimate, 1.1 * peak + kJitter) << "estimate " << estimate << " bytes, peak " << peak << " bytes";
     }
 };
 
