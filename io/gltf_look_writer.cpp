@@ -83,7 +83,8 @@ void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLoo
 template <class Info>
 void GltfMaterials::fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture,
                               unsigned uv_sets, Info &info) {
-    if (!texture || (!texture->image && texture->extension_images.empty()) || texture->tex_coord < 0 || static_cast<unsigned>(texture->tex_coord) >= uv_sets)
+    if (!texture || (!texture->image && texture->extension_images.empty()) || texture->tex_coord < 0 ||
+        static_cast<unsigned>(texture->tex_coord) >= uv_sets)
         return;
     info.index = texture_for(model, *texture);
     info.texCoord = texture->tex_coord;
