@@ -1,5 +1,6 @@
 #include "numeric/random.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <limits>
@@ -73,10 +74,9 @@ double CRandom::next_unit() {
     return tempered_unit(state_words[state_index++]);
 }
 
-bool CRandom::peek_unit(int32_t ahead, double &unit) const {
-    if (ahead < 0 || state_index >= kWords - ahead) return false;
-    unit = tempered_unit(state_words[state_index + ahead]);
-    return true;
+void CRandom::copy_state(const CRandom &from) {
+    std::copy(from.state_words, from.state_words + kWords, state_words);
+    state_index = from.state_index;
 }
 
 random::random() { seed(static_cast<uint32_t>(std::time(nullptr))); }
@@ -98,6 +98,8 @@ int32_t random::int_between(int32_t a, int32_t b) {
     const double u = next_unit();
     return truncate_to_int32(u * static_cast<double>(span) + static_cast<double>(lo));
 }
+
+double place_between(double u, double lo, double hi) { return u * (hi - lo) + lo; }
 
 double random::double_between(double a, double b) {
     return draw_between([this] { return next_unit(); }, a, b);

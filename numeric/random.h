@@ -7,7 +7,8 @@
 
 namespace sowfield {
 
-// The engine. Each instance owns its state alone; generators are never copied.
+// The engine. Each instance owns its state alone; a state is copied only on
+// purpose, by copy_state.
 class CRandom {
 public:
     CRandom();
@@ -22,10 +23,8 @@ public:
     // 1 / (2^32 - 1). An engine never seeded behaves as if seeded with 4357.
     double next_unit();
 
-    // The draw `ahead` draws from now (0: the one next_unit would give)
-    // without taking it, when it comes from the words already generated;
-    // false otherwise. Lets a caller fetch what a coming draw will need.
-    bool peek_unit(int32_t ahead, double &unit) const;
+    // Takes over the state of `from`: both give the same draws from now on.
+    void copy_state(const CRandom &from);
 
 protected:
     static constexpr int32_t kWords = 624;
@@ -60,6 +59,12 @@ public:
     double double_between(double a, double b);
 };
 
+// u * (hi - lo) + lo, never inlined: when both bounds are not numbers,
+// which of them the result carries (its sign, "nan" or "-nan" in output)
+// depends on the order the compiler gives the operands, so every caller runs
+// the same instructions.
+[[gnu::noinline]] double place_between(double u, double lo, double hi);
+
 // What double_between makes of one unit draw u: a bound itself, without a
 // draw, when the two compare equal; otherwise u placed between them.
 template <class NextUnit>
@@ -71,33 +76,8 @@ double draw_between(NextUnit &&next_unit, double a, double b) {
         lo = b;
         hi = a;
     }
-    const double u = next_unit();
-    return u * (hi - lo) + lo;
+    return place_between(next_unit(), lo, hi);
 }
-
-// The draws a generator is going to make, read ahead without taking them:
-// next_unit and double_between give what the generator's own would give,
-// starting `ahead` draws on. Once a draw lies beyond the words the
-// generator has made so far, exhausted() is true and the values mean nothing.
-class coming_draws {
-public:
-    coming_draws(const CRandom &rng, int32_t ahead) : rng_(rng), ahead_(ahead) {}
-
-    double next_unit() {
-        double u = 0.0;
-        if (!rng_.peek_unit(ahead_++, u)) exhausted_ = true;
-        return u;
-    }
-    double double_between(double a, double b) {
-        return draw_between([this] { return next_unit(); }, a, b);
-    }
-    bool exhausted() const { return exhausted_; }
-
-private:
-    const CRandom &rng_;
-    int32_t ahead_;
-    bool exhausted_ = false;
-};
 
 // The process-wide generator: built (and clock-seeded) when the library is
 // loaded and never reseeded. Clone sizes, angles, jitter, morph numbers and

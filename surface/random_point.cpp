@@ -137,6 +137,7 @@ void outline_chord(const Point *local, int32_t count, double h, double crossing[
 
 polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &pool) {
     polygon_chart chart{};
+    chart.normal = record.normal;
     if (!record.points || record.point_count <= 2) return chart;
     const int32_t count = record.point_count;
     chart.origin = record.points[0];
@@ -147,9 +148,12 @@ polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &p
     frame.normal = unit(record.normal);
     compute_frame_angles(frame);
     const frame_turns back = world_turns(frame);
-    chart.to_world_x = back.to_world_x;
-    chart.to_world_z = back.to_world_z;
-    chart.to_world_y = back.to_world_y;
+    const AxisTurn turns[3] = {back.to_world_x, back.to_world_z, back.to_world_y};
+    for (int k = 0; k < 3; ++k) {
+        chart.turn_sin[k] = turns[k].sin_a;
+        chart.turn_cos[k] = turns[k].cos_a;
+        chart.turn_skip[k] = turns[k].skip;
+    }
 
     std::vector<Point> &local = scratch_points();
     local.assign(record.points.get(), record.points.get() + count);
@@ -179,9 +183,9 @@ void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, 
 
 Point chart_to_world(const polygon_chart &chart, double h, double z) {
     frame_turns back;
-    back.to_world_x = chart.to_world_x;
-    back.to_world_z = chart.to_world_z;
-    back.to_world_y = chart.to_world_y;
+    back.to_world_x = chart.turn(0);
+    back.to_world_z = chart.turn(1);
+    back.to_world_y = chart.turn(2);
     return point_to_world(back, {h, 0.0, z}, chart.origin);
 }
 

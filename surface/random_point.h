@@ -36,21 +36,27 @@ struct chart_point {
 };
 
 // Everything a draw on one polygon needs that does not depend on the draw:
-// the polygon in its own frame, its x extent, and the turns back to world
-// space, in three cache lines. Making it costs three arc tangents and a dozen
+// the polygon in its own frame, its x extent, the turns back to world space
+// and the record's normal, in three cache lines. Making it costs three arc tangents and a dozen
 // sines and cosines; a run draws on the same polygon many times and keeps it
 // (polygon_charts).
 struct alignas(64) polygon_chart {
     static constexpr int32_t kInlinePoints = 4;
 
     Point origin;  // the polygon's first point
-    AxisTurn to_world_x, to_world_z, to_world_y;
+    Point normal;  // the record's normal, as given
+    // The turns back to world space, about x, then z, then y (an AxisTurn
+    // each, stored apart so that the three flags pack together).
+    double turn_sin[3], turn_cos[3];
     double xmin, xmax;
     int32_t point_count;  // 0 for a polygon that gives the origin without drawing
     // Where the local points are: in `inline_local` for up to four points,
     // else in the caller's pool from this offset on.
     int32_t pool_offset;
+    bool turn_skip[3];
     chart_point inline_local[kInlinePoints];
+
+    AxisTurn turn(int k) const { return {turn_sin[k], turn_cos[k], turn_skip[k]}; }
 
     const chart_point *local(const chart_point *pool) const {
         return pool_offset < 0 ? inline_local : pool + pool_offset;
@@ -64,8 +70,12 @@ polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &p
 
 // The z values where the line x = h meets the charted outline (as
 // outline_chord), and a local sample (h, 0, z) turned into world space.
-void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, double crossing[2]);
-Point chart_to_world(const polygon_chart &chart, double h, double z);
+// Never inlined: every caller runs the same instructions, so that even
+// results that are not numbers carry the same sign whichever way a point is
+// drawn (which of two such operands an operation passes on depends on the
+// order the compiler gives them).
+[[gnu::noinline]] void chart_chord(const polygon_chart &chart, const chart_point *pool, double h, double crossing[2]);
+[[gnu::noinline]] Point chart_to_world(const polygon_chart &chart, double h, double z);
 
 // Draws h along the local x extent, then z between the outline's first two
 // crossings of x = h, from `draws` (a random, or a coming_draws that reads

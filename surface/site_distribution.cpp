@@ -11,12 +11,13 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "numeric/angles.h"
 #include "numeric/random.h"
 #include "plugin/host_services.h"
-#include "surface/polygon_charts.h"
+#include "surface/attempt_stream.h"
 #include "surface/polygon_weight.h"
 #include "surface/random_point.h"
 #include "surface/site_index.h"
@@ -31,14 +32,28 @@ namespace {
 
 constexpr double kNearAxis = 0.001;
 
-// The charts of a run of few clones on many polygons: 4096 places, 768 KiB.
+// A run of few clones on many polygons rarely comes back to one; it keeps its
+// charts in a small shared table: 4096 places, 768 KiB.
 constexpr int32_t kSharedChartPlaces = 4096;
+
+// A worker works out an attempt at every position of the stream, about three
+// times as many as are made, and pays only when most of their polygons are
+// charted already: from a third as many clones as polygons on (and not for
+// the few thousand clones that take less time than starting a thread).
+constexpr int32_t kWorkerClones = 2048;
+
+bool use_worker(const params_typ &settings) {
+    return settings.clone_count >= kWorkerClones && settings.clone_count >= target_count / 3 &&
+           std::thread::hardware_concurrency() >= 2;
+}
+
+// Charts pay when polygons are drawn on again and again.
+int32_t chart_places(const params_typ &settings, bool worker) {
+    return worker || settings.clone_count >= target_count / 2 ? target_count : kSharedChartPlaces;
+}
 
 // The sites of the run being distributed.
 site_index run_sites;
-
-// The charts of the polygons drawn on so far in the run being distributed.
-polygon_charts run_charts;
 
 site_attempt_observer attempt_observer = nullptr;
 void *attempt_observer_context = nullptr;
@@ -53,73 +68,26 @@ int32_t lottery_bound(double percent_plus_100) {
     return static_cast<int32_t>(percent_plus_100);
 }
 
-// Every index equally likely, whatever the polygons' areas.
-template <class Draws>
-int32_t pick_polygon(Draws &draws, int32_t count) {
-    if (count == 1) return 0;
-    const double u = draws.next_unit();
-    if (u == 1.0) return count - 1;
-    const auto r = static_cast<int32_t>(u * static_cast<double>(count));
-    return r < count ? r : count - 1;
-}
-
-// Asks the memory for a target polygon's record and points, ahead of
-// charting it. The points' address is read from the record, which an earlier
-// look-ahead has fetched.
-void prefetch_polygon(int32_t index) {
-    const face6_typ &record = target_polygons[static_cast<size_t>(index)];
-    __builtin_prefetch(&record);
-    const char *points = reinterpret_cast<const char *>(record.points.get());
-    if (points == nullptr) return;
-    const size_t bytes = static_cast<size_t>(record.point_count) * sizeof(Point);
-    for (size_t line = 0; line < bytes && line < 256; line += 64) __builtin_prefetch(points + line);
-}
-
-// Asks the memory for the polygon of the attempt that starts after the
-// coming draws: its chart's place, and its record unless it is charted.
-void prefetch_attempt(coming_draws &draws, int32_t count) {
-    const int32_t index = pick_polygon(draws, count);
-    if (draws.exhausted()) return;
-    run_charts.prefetch(index);
-    if (run_charts.made(index) == nullptr) __builtin_prefetch(&target_polygons[static_cast<size_t>(index)]);
-}
-
-// Readies the attempt that starts with the coming draws, as it will be made:
-// its point is worked out from the coming draws when its polygon is charted,
-// and the grid cells its test will read are fetched; else the polygon's
-// record and points are. The attempt after it is guessed (a point takes two
-// draws on all but degenerate polygons) and its polygon fetched. The misses
-// of memory then overlap the present attempt's test.
-void prepare_attempt(const random &rng, double spacing) {
-    const int32_t count = target_count;
-    coming_draws draws(rng, 0);
-    const int32_t next = pick_polygon(draws, count);
-    if (draws.exhausted()) return;
-    const polygon_chart *chart = run_charts.made(next);
-    if (chart == nullptr) {
-        prefetch_polygon(next);
-        run_charts.prefetch(next);
-        draws.next_unit();
-        draws.next_unit();
-    } else {
-        const Point p = random_point_on_chart(draws, *chart, run_charts.pool());
-        if (!draws.exhausted()) run_sites.prefetch_around(p, spacing);
+// The next draw of the run's stream, for the heading of a level polygon.
+class stream_draws {
+public:
+    stream_draws(attempt_stream &attempts, int64_t &position) : attempts_(attempts), position_(position) {}
+    double double_between(double a, double b) {
+        return draw_between([this] { return attempts_.unit(position_++); }, a, b);
     }
-    prefetch_attempt(draws, count);
-}
 
-// A point on polygon r, drawn on its chart (made now unless kept), then the
-// look-ahead to the attempt after it, should this one be refused; it serves
-// the first attempt of the next clone as well unless the site draws its
-// heading.
-Point point_on_chart(random &rng, int32_t r, const face6_typ &record, double next_spacing) {
-    // Charting may grow the pool, so the pool is asked for after it.
-    const polygon_chart &chart = run_charts.chart(r, record);
-    const Point p = random_point_on_chart(rng, chart, run_charts.pool());
-    // An accepted site reads the polygon's normal.
-    __builtin_prefetch(&record.normal);
-    prepare_attempt(rng, next_spacing);
-    return p;
+private:
+    attempt_stream &attempts_;
+    int64_t &position_;
+};
+
+// Asks the memory for the grid cells the coming attempt will read, either
+// way this one goes: refused, the next starts at `position`; accepted with
+// a drawn heading, one further on.
+void prefetch_coming_tests(attempt_stream &attempts, int64_t position, double spacing) {
+    for (int64_t k = 0; k < 2; ++k)
+        if (const stream_attempt *coming = attempts.ready(position + k))
+            run_sites.prefetch_around(coming->position, spacing);
 }
 
 const char *weightmap_name(const vmap_catalogue &catalogue, int32_t index) {
@@ -161,14 +129,13 @@ surface_survey survey_targets() {
 }
 
 // Heading and pitch that turn a clone's +y onto the normal n, plus the
-// "P angle weightmap" term. The heading of a normal along y is drawn; true
-// then.
-bool align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, random &rng,
+// "P angle weightmap" term. The heading of a normal along y is drawn from
+// the run's stream.
+void align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, stream_draws &draws,
                        const vmap_catalogue &catalogue, const params_typ &settings) {
     double pitch = 0.0;
     if (n.y > -1.0 && n.y < 1.0) pitch = std::acos(n.y);
     double heading;
-    bool drawn = false;
     if (n.z < -kNearAxis || n.z > kNearAxis) {
         heading = std::acos(n.x / std::sqrt(n.x * n.x + n.z * n.z));
         if (n.z < 0.0) heading = -heading;
@@ -177,8 +144,7 @@ bool align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, 
     } else if (n.x < -kNearAxis) {
         heading = kPi;
     } else {
-        heading = rng.double_between(-kPiSingle, kPiSingle);
-        drawn = true;
+        heading = draws.double_between(-kPiSingle, kPiSingle);
     }
     if (settings.p_angle_weightmap != 0) {
         const char *name = weightmap_name(catalogue, settings.p_angle_weightmap);
@@ -188,7 +154,6 @@ bool align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, 
     }
     site.pitch = pitch;
     site.heading = heading;
-    return drawn;
 }
 
 // The "Please wait" progress display, when the host offers one; destroyed on
@@ -251,48 +216,51 @@ void release_site_list() {
 
 void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
     assert(target_count >= 1 && "the driver stops runs without target polygons");
+    release_site_list();
+    if (target_count < 1) {
+        mean_area = 0.0;
+        return;
+    }
     const bool align = settings.h_align_normals == 1 || settings.p_align_normals == 1;
+
+    progress_monitor monitor(settings.clone_count);
+    random rng;
+    rng.reseed(settings.random_seed);
+    // Started before the survey, so that a worker works meanwhile.
+    const bool worker = use_worker(settings);
+    attempt_stream attempts(rng, chart_places(settings, worker), worker);
+
     const surface_survey survey = survey_targets();
     const double total = survey.total;
     const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
     // With every target polygon degenerate the total is 0, and so are the
     // mean and the spacing: no site is refused for its distance, and no ratio
     // against the mean is ever formed here.
-    mean_area = target_count >= 1 ? total / target_count : 0.0;
-
-    release_site_list();
-    if (target_count < 1) return;
-
-    progress_monitor monitor(settings.clone_count);
-    random rng;
-    rng.reseed(settings.random_seed);
+    mean_area = total / target_count;
 
     if (settings.clone_count > 0) {
         run_sites.plan_grid(survey.lo, survey.hi, base_spacing, settings.clone_count);
         run_sites.reserve(static_cast<size_t>(settings.clone_count));
     }
-    // Charts pay when polygons are drawn on again and again; a run of few
-    // clones on many polygons rarely comes back to one and keeps its charts
-    // in a small shared table instead.
-    const bool own_places = settings.clone_count >= target_count / 2;
-    run_charts.reset(target_count, own_places ? target_count : kSharedChartPlaces);
 
     const double first_spacing = base_spacing / (1.0 / settings.iterations + 1.0);
     const char *density_name = nullptr;
     if (settings.density_weightmap != 0) density_name = weightmap_name(catalogue, settings.density_weightmap);
 
+    int64_t position = 0;  // where the next attempt starts in the run's stream
     for (int32_t i = 0; i < settings.clone_count; ++i) {
         int64_t j = 0;
         for (;;) {
-            const int32_t r = pick_polygon(rng, target_count);
-            const face6_typ &record = target_polygons[static_cast<size_t>(r)];
-            // The spacing the attempt after this one would be tested at.
-            const double next_spacing = base_spacing / (static_cast<double>(j + 2) / settings.iterations + 1.0);
-            const Point p = point_on_chart(rng, r, record, next_spacing);
+            const stream_attempt &drawn = attempts.at(position);
+            position += drawn.draws;
+            const int32_t r = drawn.polygon_index;
+            const Point p = drawn.position;
+            prefetch_coming_tests(attempts, position, first_spacing);
             double a = 0.0;
             if (settings.size_by_poly_area != 0) a = polygon_area(r, target_polygons.get());
             double w = 0.0;
-            if (settings.density_weightmap != 0) w = polygon_weight(catalogue, record.polygon, density_name);
+            if (settings.density_weightmap != 0)
+                w = polygon_weight(catalogue, target_polygons[static_cast<size_t>(r)].polygon, density_name);
 
             ++j;
             site_attempt attempt;
@@ -316,14 +284,14 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
             site.polygon_index = r;
             if (settings.size_by_poly_area != 0) site.area = a;
             site.heading = 0.0;
-            // The look-ahead went by draws this site has now taken.
-            if (align && align_with_normal(site, record.normal, r, rng, catalogue, settings))
-                prepare_attempt(rng, first_spacing);
+            if (align) {
+                stream_draws draws(attempts, position);
+                align_with_normal(site, drawn.normal, r, draws, catalogue, settings);
+            }
             break;
         }
         monitor.step();
     }
-    run_charts.clear();
     link_site_list();
 }
 

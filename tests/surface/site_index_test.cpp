@@ -11,10 +11,13 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "numeric/random.h"
 #include "site_list_reference.h"
+#include "surface/attempt_stream.h"
 #include "surface/target_polygons.h"
 #include "tests/support/run_host.h"
 
@@ -302,7 +305,7 @@ void expect_same_sites_as_list_walk(const vmap_catalogue &catalogue, const param
 // apart from the table) fill and empty the point pool many times.
 class SiteIndexOnQuilt : public testing::RunTest {
 protected:
-    void expect_list_walk_sites_on_quilt(double tilt) {
+    void expect_list_walk_sites_on_quilt(double tilt, int32_t clones = 3000) {
         constexpr int kSide = 110;
         const host::Vec3 n = {-tilt, 1, 0};
         const auto bulge = [](int a, int b) { return static_cast<double>((a * 7 + b * 13) % 10) / 40.0; };
@@ -322,7 +325,7 @@ protected:
         ASSERT_EQ(target_count, kSide * kSide);
         for (const double distribution : {0.8, 3.0}) {
             params_typ settings;
-            settings.clone_count = 3000;
+            settings.clone_count = clones;
             settings.distribution = distribution;
             settings.iterations = 25;
             expect_same_sites_as_list_walk(catalogue, settings);
@@ -334,6 +337,38 @@ protected:
 TEST_F(SiteIndexOnQuilt, FlatMatchesTheListWalk) { expect_list_walk_sites_on_quilt(0.0); }
 
 TEST_F(SiteIndexOnQuilt, TiltedMatchesTheListWalk) { expect_list_walk_sites_on_quilt(0.25); }
+
+// As many clones as a third of the polygons: a worker works the attempts out.
+TEST_F(SiteIndexOnQuilt, TiltedMatchesTheListWalkWithAWorker) { expect_list_walk_sites_on_quilt(0.25, 4100); }
+
+// A worker works out the attempt at every position of the stream; without
+// one, each is worked out when asked for, its polygon charted in a table of
+// a few places: the same attempts either way, on polygons of one to six
+// points, some of them at points that are not numbers.
+TEST(AttemptStream, WorkerAndCallerWorkOutTheSameAttempts) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "no second core to run a worker on";
+    dice d(77);
+    for (int trial = 0; trial < 8; ++trial) {
+        random_scene scene(d, 3 + trial % 2, trial % 2 == 1);
+        random rng;
+        rng.reseed(trial + 1);
+        attempt_stream worker(rng, target_count, true);
+        attempt_stream caller(rng, 4, false);
+        ASSERT_TRUE(worker.has_worker());
+        for (int64_t q = 0; q < 30000; ++q) {
+            const stream_attempt &a = worker.at(q);
+            const stream_attempt &b = caller.at(q);
+            ASSERT_EQ(a.polygon_index, b.polygon_index) << "position " << q;
+            ASSERT_EQ(a.draws, b.draws) << "position " << q;
+            for (const auto &[x, y] : {std::pair{a.position, b.position}, std::pair{a.normal, b.normal}}) {
+                ASSERT_EQ(bits(x.x), bits(y.x)) << "position " << q;
+                ASSERT_EQ(bits(x.y), bits(y.y)) << "position " << q;
+                ASSERT_EQ(bits(x.z), bits(y.z)) << "position " << q;
+            }
+            ASSERT_EQ(bits(a.unit), bits(b.unit)) << "position " << q;
+        }
+    }
+}
 
 class SiteIndexOnGround : public testing::RunTest {};
 
