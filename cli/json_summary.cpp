@@ -73,7 +73,8 @@ std::string summary_json(const RunSummary &summary) {
         ordered_json memory = {{"estimate", summary.memory->total()},
                                {"scene", summary.memory->scene_bytes},
                                {"plugin", summary.memory->plugin_bytes},
-                               {"writer", summary.memory->writer_bytes}};
+                               {"writer", summary.memory->writer_bytes},
+                               {"search", summary.memory->search_bytes}};
         if (summary.memory_limit) {
             memory["limit"] = summary.memory_limit->bytes;
             memory["limit_source"] = summary.memory_limit->source;

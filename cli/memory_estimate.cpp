@@ -25,6 +25,11 @@ constexpr uint64_t kTargetCornerBytes = 24;
 constexpr uint64_t kBackgroundPointBytes = 128;
 constexpr uint64_t kBackgroundValueBytes = 24;
 constexpr uint64_t kBackgroundCornerBytes = 18;
+// The site search charts every target polygon (three cache lines and an
+// owner each) once there are as many clones as a third of the polygons; with
+// fewer it keeps a small table.
+constexpr uint64_t kChartBytes = 196;
+constexpr uint64_t kChartingClonesPerPolygon = 3;
 // Counts beyond this saturate the estimate: no machine holds them.
 constexpr uint64_t kCountLimit = uint64_t{1} << 48;
 // Writers: a bounded output buffer, and for glTF the description's records.
@@ -67,7 +72,9 @@ uint64_t size_runs(const host::Layer &layer) {
 
 }  // namespace
 
-uint64_t MemoryEstimate::total() const { return add(add(scene_bytes, plugin_bytes), writer_bytes); }
+uint64_t MemoryEstimate::total() const {
+    return std::max(add(add(scene_bytes, plugin_bytes), writer_bytes), add(plugin_bytes, search_bytes));
+}
 
 CloneFootprint measure_clone(const host::Scene &scene, std::span<const size_t> background) {
     CloneFootprint footprint;
@@ -178,6 +185,9 @@ MemoryEstimate estimate_memory(const MemoryRequest &request) {
     if (clones > 0)
         estimate.plugin_bytes = add(estimate.plugin_bytes, add(mul(clone.points, per_background_point),
                                                                mul(clone.corners, kBackgroundCornerBytes)));
+
+    if (mul(clones, kChartingClonesPerPolygon) >= request.target_polygons)
+        estimate.search_bytes = mul(request.target_polygons, kChartBytes);
 
     switch (request.output) {
     case OutputPlan::none:

@@ -71,7 +71,11 @@ struct MemoryEstimate {
     uint64_t scene_bytes = 0;   // growth of the foreground layer
     uint64_t plugin_bytes = 0;  // the plug-in's records of the run (sites, targets, point map)
     uint64_t writer_bytes = 0;  // the writer's buffers beyond the scene
-    // The sum, saturating at UINT64_MAX.
+    // The site search's charts of the target polygons, held only while the
+    // sites are chosen, before the scene grows.
+    uint64_t search_bytes = 0;
+    // The larger of the two peaks, while the sites are chosen and at the
+    // end, saturating at UINT64_MAX.
     uint64_t total() const;
 };
 

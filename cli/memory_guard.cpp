@@ -54,6 +54,7 @@ GuardVerdict check_memory(const MemoryRequest &request, const MemoryLimit &limit
                           " points and " + std::to_string(request.clone.polygons) + " polygons: " +
                           format_bytes(e.scene_bytes) + " for the result, " + format_bytes(e.plugin_bytes) +
                           " for the plug-in's records";
+    if (e.search_bytes > 0) message += " and " + format_bytes(e.search_bytes) + " more while the sites are chosen";
     if (e.writer_bytes > 0) message += ", " + format_bytes(e.writer_bytes) + " to write the output";
     message += "), but only " + format_bytes(limit.bytes) + " is available (" + limit.source + ").\n";
     if (verdict.clones_that_fit > 0)

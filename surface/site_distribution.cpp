@@ -149,8 +149,8 @@ void align_with_normal(clone_site &site, const Point &n, int32_t polygon_index, 
     if (settings.p_angle_weightmap != 0) {
         const char *name = weightmap_name(catalogue, settings.p_angle_weightmap);
         if (settings.p_angle_absolute == 1) pitch = kHalfPi;
-        pitch = pitch + polygon_weight(catalogue, target_polygons[static_cast<size_t>(polygon_index)].polygon, name) *
-                            kHalfPi;
+        pitch = pitch +
+                polygon_weight(catalogue, target_polygons[static_cast<size_t>(polygon_index)].polygon, name) * kHalfPi;
     }
     site.pitch = pitch;
     site.heading = heading;
@@ -214,35 +214,11 @@ void release_site_list() {
     run_sites.clear();
 }
 
-void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
-    assert(target_count >= 1 && "the driver stops runs without target polygons");
-    release_site_list();
-    if (target_count < 1) {
-        mean_area = 0.0;
-        return;
-    }
+// One site per clone, each from as many attempts as it takes, the attempts
+// taken from the run's stream one after another.
+void choose_sites(attempt_stream &attempts, const vmap_catalogue &catalogue, const params_typ &settings,
+                  double base_spacing, progress_monitor &monitor) {
     const bool align = settings.h_align_normals == 1 || settings.p_align_normals == 1;
-
-    progress_monitor monitor(settings.clone_count);
-    random rng;
-    rng.reseed(settings.random_seed);
-    // Started before the survey, so that a worker works meanwhile.
-    const bool worker = use_worker(settings);
-    attempt_stream attempts(rng, chart_places(settings, worker), worker);
-
-    const surface_survey survey = survey_targets();
-    const double total = survey.total;
-    const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
-    // With every target polygon degenerate the total is 0, and so are the
-    // mean and the spacing: no site is refused for its distance, and no ratio
-    // against the mean is ever formed here.
-    mean_area = total / target_count;
-
-    if (settings.clone_count > 0) {
-        run_sites.plan_grid(survey.lo, survey.hi, base_spacing, settings.clone_count);
-        run_sites.reserve(static_cast<size_t>(settings.clone_count));
-    }
-
     const double first_spacing = base_spacing / (1.0 / settings.iterations + 1.0);
     const char *density_name = nullptr;
     if (settings.density_weightmap != 0) density_name = weightmap_name(catalogue, settings.density_weightmap);
@@ -291,6 +267,40 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
             break;
         }
         monitor.step();
+    }
+}
+
+void distribute_sites(const vmap_catalogue &catalogue, const params_typ &settings) {
+    assert(target_count >= 1 && "the driver stops runs without target polygons");
+    release_site_list();
+    if (target_count < 1) {
+        mean_area = 0.0;
+        return;
+    }
+
+    progress_monitor monitor(settings.clone_count);
+    random rng;
+    rng.reseed(settings.random_seed);
+    {
+        // Started before the survey, so that a worker works meanwhile; gone, and
+        // its charts with it, before the sites are linked.
+        const bool worker = use_worker(settings);
+        attempt_stream attempts(rng, chart_places(settings, worker), worker);
+
+        const surface_survey survey = survey_targets();
+        const double total = survey.total;
+        const double base_spacing = std::sqrt(total / settings.clone_count) * settings.distribution;
+        // With every target polygon degenerate the total is 0, and so are the
+        // mean and the spacing: no site is refused for its distance, and no ratio
+        // against the mean is ever formed here.
+        mean_area = total / target_count;
+
+        if (settings.clone_count > 0) {
+            run_sites.plan_grid(survey.lo, survey.hi, base_spacing, settings.clone_count);
+            run_sites.reserve(static_cast<size_t>(settings.clone_count));
+        }
+
+        choose_sites(attempts, catalogue, settings, base_spacing, monitor);
     }
     link_site_list();
 }
