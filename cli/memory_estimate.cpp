@@ -26,10 +26,10 @@ constexpr uint64_t kBackgroundPointBytes = 128;
 constexpr uint64_t kBackgroundValueBytes = 24;
 constexpr uint64_t kBackgroundCornerBytes = 18;
 // The site search charts every target polygon (three cache lines and an
-// owner each) once there are as many clones as a third of the polygons; with
-// fewer it keeps a small table.
+// owner each) once there are half as many clones as polygons; with fewer it
+// keeps a small table.
 constexpr uint64_t kChartBytes = 196;
-constexpr uint64_t kChartingClonesPerPolygon = 3;
+constexpr uint64_t kChartingClonesPerPolygon = 2;
 // Counts beyond this saturate the estimate: no machine holds them.
 constexpr uint64_t kCountLimit = uint64_t{1} << 48;
 // Writers: a bounded output buffer, and for glTF the description's records.

@@ -32,24 +32,22 @@ namespace {
 
 constexpr double kNearAxis = 0.001;
 
-// A run of few clones on many polygons rarely comes back to one; it keeps its
-// charts in a small shared table: 4096 places, 768 KiB.
+// Charts pay when polygons are drawn on again and again, from half as many
+// clones as polygons on. A run of fewer rarely comes back to a polygon; it
+// keeps its charts in a small shared table: 4096 places, 768 KiB.
 constexpr int32_t kSharedChartPlaces = 4096;
 
+bool charts_every_polygon(const params_typ &settings) { return settings.clone_count >= target_count / 2; }
+
 // A worker works out an attempt at every position of the stream, about three
-// times as many as are made, and pays only when most of their polygons are
-// charted already: from a third as many clones as polygons on (and not for
-// the few thousand clones that take less time than starting a thread).
+// times as many as are made; that pays once most of their polygons are
+// charted already (and not for the few thousand clones that take less time
+// than starting a thread).
 constexpr int32_t kWorkerClones = 2048;
 
 bool use_worker(const params_typ &settings) {
-    return settings.clone_count >= kWorkerClones && settings.clone_count >= target_count / 3 &&
+    return settings.clone_count >= kWorkerClones && charts_every_polygon(settings) &&
            std::thread::hardware_concurrency() >= 2;
-}
-
-// Charts pay when polygons are drawn on again and again.
-int32_t chart_places(const params_typ &settings, bool worker) {
-    return worker || settings.clone_count >= target_count / 2 ? target_count : kSharedChartPlaces;
 }
 
 // The sites of the run being distributed.
@@ -284,8 +282,8 @@ void distribute_sites(const vmap_catalogue &catalogue, const params_typ &setting
     {
         // Started before the survey, so that a worker works meanwhile; gone, and
         // its charts with it, before the sites are linked.
-        const bool worker = use_worker(settings);
-        attempt_stream attempts(rng, chart_places(settings, worker), worker);
+        attempt_stream attempts(rng, charts_every_polygon(settings) ? target_count : kSharedChartPlaces,
+                                use_worker(settings));
 
         const surface_survey survey = survey_targets();
         const double total = survey.total;

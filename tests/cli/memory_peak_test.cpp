@@ -68,10 +68,10 @@ TEST_F(MemoryPeak, AFewClonesOfALargeObject) {
 // The site search's charts of a large surface, held while the sites are
 // chosen, make the peak of a run of small clones.
 TEST_F(MemoryPeak, ManySitesOnALargeSurface) {
-    write_triangle_grid(path("surface.obj"), 300);  // 180,000 triangles
+    write_triangle_grid(path("surface.obj"), 400);  // 320,000 triangles
     write_triangle_grid(path("triangle.obj"), 1);
     expect_estimate_near_peak(
-        {"scatter", path("surface.obj").string(), path("triangle.obj").string(), "--set", "clone_count=60000"});
+        {"scatter", path("surface.obj").string(), path("triangle.obj").string(), "--set", "clone_count=160000"});
 }
 
 }  // namespace

@@ -338,8 +338,8 @@ TEST_F(SiteIndexOnQuilt, FlatMatchesTheListWalk) { expect_list_walk_sites_on_qui
 
 TEST_F(SiteIndexOnQuilt, TiltedMatchesTheListWalk) { expect_list_walk_sites_on_quilt(0.25); }
 
-// As many clones as a third of the polygons: a worker works the attempts out.
-TEST_F(SiteIndexOnQuilt, TiltedMatchesTheListWalkWithAWorker) { expect_list_walk_sites_on_quilt(0.25, 4100); }
+// Half as many clones as polygons: a worker works the attempts out.
+TEST_F(SiteIndexOnQuilt, TiltedMatchesTheListWalkWithAWorker) { expect_list_walk_sites_on_quilt(0.25, 6100); }
 
 // A worker works out the attempt at every position of the stream; without
 // one, each is worked out when asked for, its polygon charted in a table of
