@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -130,8 +130,7 @@ const stream_attempt &attempt_stream::at(int64_t position) {
         return wait_for(position);
     }
     const int64_t slot = position % kKept;
-    if (kept_position_[slot] == position) return kept_[slot];
-    const stream_attempt &attempt = work_out_here(position);
+    const stream_attempt &attempt = kept_position_[slot] == position ? kept_[slot] : work_out_here(position);
     look_ahead(position + attempt.draws);
     return attempt;
 }

@@ -26,11 +26,11 @@ namespace sowfield {
 
 // The attempt that starts at one position of the stream.
 struct alignas(64) stream_attempt {
-    Point position;         // the drawn point
-    Point normal;           // the polygon's normal, as its record holds it
-    double unit = 0.0;      // the stream's own draw at this position
+    Point position;     // the drawn point
+    Point normal;       // the polygon's normal, as its record holds it
+    double unit = 0.0;  // the stream's own draw at this position
     int32_t polygon_index = 0;
-    int32_t draws = 0;      // draws the attempt takes: polygon and point
+    int32_t draws = 0;  // draws the attempt takes: polygon and point
 };
 static_assert(sizeof(stream_attempt) == 64, "one attempt per cache line");
 
@@ -46,8 +46,8 @@ public:
     attempt_stream &operator=(const attempt_stream &) = delete;
 
     // The attempt starting at `position`. Positions asked for never go
-    // down; the result stays valid until a position a thousand further on
-    // is asked for.
+    // down; the result stays valid until `at` or `ready` is asked for a
+    // position eight or more further on.
     const stream_attempt &at(int64_t position);
 
     // The attempt at `position` when it is already worked out (or, without
@@ -61,8 +61,8 @@ public:
     bool has_worker() const { return worker_.joinable(); }
 
 private:
-    static constexpr int64_t kChunk = 1024;   // attempts the worker hands over at once
-    static constexpr int64_t kChunks = 8;     // chunks the ring holds
+    static constexpr int64_t kChunk = 1024;  // attempts the worker hands over at once
+    static constexpr int64_t kChunks = 8;    // chunks the ring holds
     static constexpr int64_t kRing = kChunk * kChunks;
     static constexpr int64_t kUnitWindow = 16;
 

@@ -98,8 +98,6 @@ void chord_at(const Local *local, int32_t count, double h, double crossing[2]) {
     crossing[found] = crossing_z(h, c, d);
 }
 
-
-
 // Local copies of the polygon's points. Reused from call to call: the plug-in
 // runs on one thread and never re-enters this function.
 std::vector<Point> &scratch_points() {
