@@ -29,7 +29,6 @@ constexpr uint64_t kBackgroundCornerBytes = 18;
 // owner each) once there are half as many clones as polygons; with fewer it
 // keeps a small table.
 constexpr uint64_t kChartBytes = 196;
-constexpr uint64_t kChartingClonesPerPolygon = 2;
 // Counts beyond this saturate the estimate: no machine holds them.
 constexpr uint64_t kCountLimit = uint64_t{1} << 48;
 // Writers: a bounded output buffer, and for glTF the description's records.
@@ -186,7 +185,7 @@ MemoryEstimate estimate_memory(const MemoryRequest &request) {
         estimate.plugin_bytes = add(estimate.plugin_bytes, add(mul(clone.points, per_background_point),
                                                                mul(clone.corners, kBackgroundCornerBytes)));
 
-    if (mul(clones, kChartingClonesPerPolygon) >= request.target_polygons)
+    if (clones >= request.target_polygons / 2)
         estimate.search_bytes = mul(request.target_polygons, kChartBytes);
 
     switch (request.output) {

@@ -140,7 +140,7 @@ std::optional<host::LookTexture> LookReader::texture(const Slot &slot, const std
             out.extension_images.push_back({extension, std::move(offered)});
     }
     if (texture.source >= 0) out.image = image(texture.source, where);
-    if (!out.image && out.extension_images.empty()) {
+    if (!out.has_image()) {
         if (texture.source < 0)
             warnings_.push_back(where + ": texture " + std::to_string(slot.index) + " has no image; it is left out");
         return std::nullopt;

@@ -83,7 +83,7 @@ void GltfMaterials::describe_look(tinygltf::Model &model, const host::SurfaceLoo
 template <class Info>
 void GltfMaterials::fill_slot(tinygltf::Model &model, const std::optional<host::LookTexture> &texture,
                               unsigned uv_sets, Info &info) {
-    if (!texture || (!texture->image && texture->extension_images.empty()) || texture->tex_coord < 0 ||
+    if (!texture || !texture->has_image() || texture->tex_coord < 0 ||
         static_cast<unsigned>(texture->tex_coord) >= uv_sets)
         return;
     info.index = texture_for(model, *texture);
@@ -137,8 +137,7 @@ void GltfMaterials::renumber_textures(tinygltf::Model &model, Value &value, cons
         if (tex_coord.Type() == tinygltf::NULL_TYPE) info.erase("texCoord");
         const int place = info["index"].Get<int>();
         if (place < 0 || static_cast<size_t>(place) >= look.extension_textures.size() ||
-            (!look.extension_textures[static_cast<size_t>(place)].image &&
-             look.extension_textures[static_cast<size_t>(place)].extension_images.empty()))
+            !look.extension_textures[static_cast<size_t>(place)].has_image())
             out_.fail("a material's extension refers to texture " + std::to_string(place) + " of its " +
                       std::to_string(look.extension_textures.size()));
         info["index"] = Value(texture_for(model, look.extension_textures[static_cast<size_t>(place)]));

@@ -67,8 +67,7 @@ private:
         if (!slot) return;
         // OBJ names image files whatever their format: an image only an
         // extension offered (WebP, say) is better than none.
-        const std::shared_ptr<const host::LookImage> &image =
-            slot->image || slot->extension_images.empty() ? slot->image : slot->extension_images.front().image;
+        const std::shared_ptr<const host::LookImage> &image = slot->any_image();
         if (!image || image->bytes.empty()) return;
         text_ += std::string(key) + " " + options + images_.file_for(image) + "\n";
     }

@@ -19,16 +19,18 @@ constexpr int64_t kFetchRecordAhead = 16;
 constexpr int64_t kFetchPointsAhead = 8;
 
 // How far ahead of the attempt it asks for the caller fetches the worker's
-// attempts.
+// attempts, and how many: those of the next few attempts.
 constexpr int64_t kFetchRingAhead = 16;
+constexpr int64_t kFetchRingEntries = 4;
 
 // The most draws one attempt takes: the polygon, then the point's two.
 constexpr int64_t kMostDraws = 3;
 
-// Every index equally likely, whatever the polygons' areas; one polygon
-// takes no draw.
-int32_t polygon_for_unit(double u, int32_t count) {
-    if (u == 1.0) return count - 1;
+// The polygon a draw u picks: every index equally likely, whatever the
+// polygons' areas. With one polygon there is no draw and u is not read.
+int32_t polygon_of(double u) {
+    const int32_t count = target_count;
+    if (count == 1 || u == 1.0) return count - 1;
     const auto r = static_cast<int32_t>(u * static_cast<double>(count));
     return r < count ? r : count - 1;
 }
@@ -51,8 +53,7 @@ private:
 // The attempt that starts with units[0]; reads at most kMostDraws units.
 stream_attempt work_out(const double *units, polygon_charts &charts) {
     unit_reader draws(units);
-    const int32_t count = target_count;
-    const int32_t r = count == 1 ? 0 : polygon_for_unit(draws.next_unit(), count);
+    const int32_t r = polygon_of(target_count == 1 ? 0.0 : draws.next_unit());
     const polygon_chart &chart = charts.chart(r, target_polygons[static_cast<size_t>(r)]);
     stream_attempt attempt;
     attempt.position = random_point_on_chart(draws, chart, charts.pool());
@@ -62,8 +63,6 @@ stream_attempt work_out(const double *units, polygon_charts &charts) {
     attempt.draws = draws.taken();
     return attempt;
 }
-
-int32_t polygon_of(double unit) { return target_count == 1 ? 0 : polygon_for_unit(unit, target_count); }
 
 // Waits until `value` no longer holds `seen`. The other side is usually about
 // to move it, and putting a thread to sleep and waking it costs far more on a
@@ -125,7 +124,7 @@ const stream_attempt &attempt_stream::at(int64_t position) {
         }
         // The worker wrote these on the other core: fetching them ahead
         // takes the transfer out of the caller's way.
-        for (int64_t k = 0; k < kMostDraws + 1; ++k)
+        for (int64_t k = 0; k < kFetchRingEntries; ++k)
             __builtin_prefetch(&ring_[static_cast<size_t>((position + kFetchRingAhead + k) % kRing)]);
         return wait_for(position);
     }

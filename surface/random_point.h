@@ -37,9 +37,9 @@ struct chart_point {
 
 // Everything a draw on one polygon needs that does not depend on the draw:
 // the polygon in its own frame, its x extent, the turns back to world space
-// and the record's normal, in three cache lines. Making it costs three arc tangents and a dozen
-// sines and cosines; a run draws on the same polygon many times and keeps it
-// (polygon_charts).
+// and the record's normal, in three cache lines. Making it costs three arc
+// tangents and a dozen sines and cosines; a run draws on the same polygon many
+// times and keeps it (polygon_charts).
 struct alignas(64) polygon_chart {
     static constexpr int32_t kInlinePoints = 4;
 
@@ -78,8 +78,8 @@ polygon_chart chart_polygon(const face6_typ &record, std::vector<chart_point> &p
 [[gnu::noinline]] Point chart_to_world(const polygon_chart &chart, double h, double z);
 
 // Draws h along the local x extent, then z between the outline's first two
-// crossings of x = h, from `draws` (a random, or a coming_draws that reads
-// ahead), and turns the point into world space.
+// crossings of x = h, from `draws` (a random, or a run of the stream's draws
+// taken ahead), and turns the point into world space.
 template <class Draws>
 Point random_point_on_chart(Draws &draws, const polygon_chart &chart, const chart_point *pool) {
     if (chart.point_count == 0) return {};

@@ -49,6 +49,13 @@ struct LookTexture {
     // JSON text the reader did not interpret; empty when none.
     std::string extensions_json;
     std::string extras_json;
+
+    bool has_image() const { return image || !extension_images.empty(); }
+    // The image to name where one file must do: the core one, else the
+    // first an extension offers; null when there is none.
+    const std::shared_ptr<const LookImage> &any_image() const {
+        return image || extension_images.empty() ? image : extension_images.front().image;
+    }
 };
 
 enum class AlphaMode { opaque, mask, blend };
