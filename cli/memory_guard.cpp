@@ -49,12 +49,18 @@ GuardVerdict check_memory(const MemoryRequest &request, const MemoryLimit &limit
 
     verdict.refused = true;
     const MemoryEstimate &e = verdict.estimate;
+    const auto counted = [](uint64_t n, const char *one, const char *many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
     std::string message = "this run needs about " + format_bytes(e.total()) + " of memory (" +
-                          std::to_string(request.clones) + " clones of " + std::to_string(request.clone.points) +
-                          " points and " + std::to_string(request.clone.polygons) + " polygons: " +
-                          format_bytes(e.scene_bytes) + " for the result, " + format_bytes(e.plugin_bytes) +
-                          " for the plug-in's records";
-    if (e.search_bytes > 0) message += " and " + format_bytes(e.search_bytes) + " more while the sites are chosen";
+                          counted(static_cast<uint64_t>(request.clones), "clone", "clones") + " of " +
+                          counted(request.clone.points, "point", "points") + " and " +
+                          counted(request.clone.polygons, "polygon", "polygons") + ": " + format_bytes(e.scene_bytes) +
+                          " for the result, " + format_bytes(e.plugin_bytes) + " for the plug-in's records";
+    // The charts are gone before the result grows: a peak of their own.
+    if (e.search_bytes > 0)
+        message +=
+            ", and " + format_bytes(e.search_bytes) + " of charts while the sites are chosen, before the result grows";
     if (e.writer_bytes > 0) message += ", " + format_bytes(e.writer_bytes) + " to write the output";
     message += "), but only " + format_bytes(limit.bytes) + " is available (" + limit.source + ").\n";
     if (verdict.clones_that_fit > 0)

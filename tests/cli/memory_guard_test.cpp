@@ -121,6 +121,18 @@ TEST(MemoryGuard, EstimateFollowsClonesMapsAndOutput) {
     EXPECT_EQ(estimate_memory(gltf).writer_bytes, estimate_memory(glb).writer_bytes);  // both stream the data
     EXPECT_GT(estimate_memory(obj).writer_bytes, 0u);
 
+    // From half as many clones as surface polygons on, the site search charts
+    // every polygon, a peak of its own before the result grows, and says so.
+    MemoryRequest charted = base;
+    charted.target_polygons = 2 * static_cast<uint64_t>(base.clones) + 2;
+    EXPECT_EQ(estimate_memory(charted).search_bytes, 0u);
+    charted.target_polygons -= 1;
+    const MemoryEstimate search = estimate_memory(charted);
+    EXPECT_GT(search.search_bytes, 0u);
+    EXPECT_GE(search.total(), search.plugin_bytes + search.search_bytes);
+    EXPECT_THAT(check_memory(charted, {search.total() - 1, "test"}).message,
+                HasSubstr(format_bytes(search.search_bytes) + " of charts while the sites are chosen"));
+
     // Counts beyond any machine saturate instead of wrapping round to small numbers.
     MemoryRequest huge = base;
     huge.clones = INT64_MAX;
